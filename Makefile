@@ -1,0 +1,65 @@
+# The two commands of the README: `make demo` and `make test`. Both prepare a fresh machine
+# by themselves (tools/bootstrap).
+SHELL := /bin/bash
+.SHELLFLAGS := -euo pipefail -c
+
+VENV := .venv
+PY := $(VENV)/bin/python
+CMAKE := $(VENV)/bin/cmake
+CTEST := $(VENV)/bin/ctest
+JOBS ?= $(shell nproc)
+CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+	-DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)" \
+	-DQUARN_WERROR=ON
+CXX_SOURCES = $(shell find core binarize convert heatshrink python tests bench examples \
+	-name '*.cpp' -o -name '*.hpp' 2>/dev/null)
+
+.PHONY: test demo setup install cpp-test asan-test py-test format format-check bench clean
+
+test: format-check cpp-test asan-test py-test
+	@echo "all tests passed"
+
+demo: install
+	$(PY) examples/demo.py
+
+setup:
+	@tools/bootstrap
+
+# Builds the extension and installs it with pyquarn into .venv (incremental: build/wheel).
+install: setup
+	$(PY) -m pip install -q --disable-pip-version-check --no-build-isolation .
+
+cpp-test: setup
+	$(CMAKE) -S . -B build/dev $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARN_TESTS=ON >/dev/null
+	$(CMAKE) --build build/dev -j $(JOBS)
+	$(CTEST) --test-dir build/dev --output-on-failure
+
+asan-test: setup
+	$(CMAKE) -S . -B build/asan $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DQUARN_TESTS=ON \
+		-DQUARN_SANITIZE=ON -DQUARN_PYTHON=OFF >/dev/null
+	$(CMAKE) --build build/asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		$(CTEST) --test-dir build/asan --output-on-failure
+
+# The Python tests use the installed module and the test-only hooks of build/dev.
+py-test: install cpp-test
+	QUARN_DEV_BUILD=$(abspath build/dev) $(PY) -m pytest -q tests/python
+
+bench: install
+	$(CMAKE) -S . -B build/bench $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DQUARN_BENCH=ON \
+		-DQUARN_TESTS=ON >/dev/null
+	$(CMAKE) --build build/bench -j $(JOBS)
+	QUARN_DEV_BUILD=$(abspath build/bench) $(PY) bench/run.py
+
+format: setup
+	$(VENV)/bin/clang-format -i $(CXX_SOURCES)
+	$(VENV)/bin/ruff format .
+	$(VENV)/bin/ruff check --fix .
+
+format-check: setup
+	$(VENV)/bin/clang-format --dry-run -Werror $(CXX_SOURCES)
+	$(VENV)/bin/ruff format --check .
+	$(VENV)/bin/ruff check .
+
+clean:
+	rm -rf build

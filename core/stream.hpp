@@ -1,0 +1,57 @@
+// Exact-size transfers on stdio streams and little-endian field encoding.
+//
+// Every transfer of the library goes through read_exact / write_exact: a transfer succeeds
+// only when all n bytes moved and the stream's error indicator is clear afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <type_traits>
+
+namespace quarn::core {
+
+inline bool read_exact(FILE& file, void* buffer, size_t size) {
+    const size_t got = size == 0 ? 0 : std::fread(buffer, 1, size, &file);
+    return std::ferror(&file) == 0 && got == size;
+}
+
+inline bool write_exact(FILE& file, const void* data, size_t size) {
+    const size_t put = size == 0 ? 0 : std::fwrite(data, 1, size, &file);
+    return std::ferror(&file) == 0 && put == size;
+}
+
+// Little-endian bytes of an unsigned integer, independent of the host's byte order.
+template <typename T>
+void store_le(T value, uint8_t* out) {
+    static_assert(std::is_unsigned_v<T>);
+    for (size_t i = 0; i < sizeof(T); ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+template <typename T>
+T load_le(const uint8_t* in) {
+    static_assert(std::is_unsigned_v<T>);
+    T value = 0;
+    for (size_t i = 0; i < sizeof(T); ++i)
+        value = static_cast<T>(value | (static_cast<T>(in[i]) << (8 * i)));
+    return value;
+}
+
+template <typename T>
+bool read_le(FILE& file, T& value) {
+    uint8_t bytes[sizeof(T)];
+    if (!read_exact(file, bytes, sizeof(T)))
+        return false;
+    value = load_le<T>(bytes);
+    return true;
+}
+
+template <typename T>
+bool write_le(FILE& file, T value) {
+    uint8_t bytes[sizeof(T)];
+    store_le(value, bytes);
+    return write_exact(file, bytes, sizeof(T));
+}
+
+} // namespace quarn::core
