@@ -11,8 +11,7 @@ JOBS ?= $(shell nproc)
 CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DPython_EXECUTABLE=$(abspath $(PY)) -Dpybind11_DIR="$$($(PY) -m pybind11 --cmakedir)" \
 	-DQUARN_WERROR=ON
-CXX_SOURCES = $(shell find core binarize convert heatshrink python tests bench examples \
-	-name '*.cpp' -o -name '*.hpp' 2>/dev/null)
+CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
 .PHONY: test demo setup install cpp-test asan-test py-test format format-check bench clean
 

@@ -21,6 +21,18 @@ inline bool write_exact(FILE& file, const void* data, size_t size) {
     return std::ferror(&file) == 0 && put == size;
 }
 
+// False when the stream is known to hold fewer than n bytes after the current position, so
+// that a size read from a file is checked before anything is allocated for it. Streams that
+// cannot tell their size pass.
+inline bool has_bytes_left(FILE& file, size_t n) {
+    const long here = std::ftell(&file);
+    if (here < 0 || std::fseek(&file, 0, SEEK_END) != 0)
+        return true;
+    const long end = std::ftell(&file);
+    std::fseek(&file, here, SEEK_SET);
+    return end >= here && static_cast<unsigned long>(end - here) >= n;
+}
+
 // Little-endian bytes of an unsigned integer, independent of the host's byte order.
 template <typename T>
 void store_le(T value, uint8_t* out) {

@@ -1,0 +1,41 @@
+// The steps every block with encoded content shares: turning encoded bytes into stored
+// bytes and a header, writing header, parameter and data, and reading the data back.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "core/checksum.hpp"
+#include "core/headers.hpp"
+#include "core/result.hpp"
+
+namespace quarn::binarize {
+
+// A block ready to be written: its header and the bytes stored after the parameter.
+struct StoredBlock {
+    core::BlockHeader header;
+    std::vector<uint8_t> data;
+};
+
+// Fills the header's sizes and compresses when asked. Empty content stores nothing, whatever
+// the compression. encoding_error is returned when the encoded data would not fit the 32-bit
+// size field; DataCompressionError when compression fails or its output would not fit.
+core::EResult make_stored_block(core::EBlockType type, core::ECompressionType compression,
+                                std::vector<uint8_t> encoded, core::EResult encoding_error,
+                                StoredBlock& out);
+
+// Writes header, the 2-byte parameter and the data, then feeds them to the checksum.
+core::EResult write_stored_block(FILE& file, StoredBlock& block, uint16_t parameter,
+                                 core::Checksum& checksum);
+
+// Reads the block's stored data from the current position and uncompresses it into content.
+// A size larger than what is left in the stream is a ReadError before anything is allocated;
+// empty stored data declared empty is empty content for every compression method.
+core::EResult read_block_content(FILE& file, const core::BlockHeader& header,
+                                 std::vector<uint8_t>& content);
+
+// Reads the checksum that closes a block, when the file has one; it is not verified here.
+core::EResult skip_stored_checksum(FILE& file, const core::FileHeader& file_header);
+
+} // namespace quarn::binarize

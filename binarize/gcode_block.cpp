@@ -1,0 +1,72 @@
+#include "binarize/gcode_block.hpp"
+
+#include "binarize/block_data.hpp"
+#include "binarize/meatpack.hpp"
+#include "core/checksum.hpp"
+#include "core/stream.hpp"
+
+namespace quarn::binarize {
+
+using core::EGCodeEncodingType;
+using core::EResult;
+
+bool encode_gcode(const std::string& text, uint16_t encoding_type, std::vector<uint8_t>& out) {
+    switch (static_cast<EGCodeEncodingType>(encoding_type)) {
+    case EGCodeEncodingType::None:
+        out.insert(out.end(), text.begin(), text.end());
+        return true;
+    case EGCodeEncodingType::MeatPack:
+        meatpack_encode(text, OmitWhitespace | RemoveComments, out);
+        return true;
+    case EGCodeEncodingType::MeatPackComments:
+        meatpack_encode(text, OmitWhitespace, out);
+        return true;
+    }
+    return false;
+}
+
+bool decode_gcode(const std::vector<uint8_t>& data, uint16_t encoding_type, std::string& text) {
+    if (encoding_type == static_cast<uint16_t>(EGCodeEncodingType::None)) {
+        text.append(data.begin(), data.end());
+        return true;
+    }
+    if (encoding_type > core::max_gcode_encoding_type)
+        return false;
+    meatpack_decode(data, text);
+    return true;
+}
+
+EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
+                          core::EChecksumType checksum_type) const {
+    if (encoding_type > core::max_gcode_encoding_type)
+        return EResult::InvalidGCodeEncodingType;
+    std::vector<uint8_t> encoded;
+    if (!raw_data.empty() && !encode_gcode(raw_data, encoding_type, encoded))
+        return EResult::GCodeEncodingError;
+    StoredBlock block;
+    if (const EResult r = make_stored_block(core::EBlockType::GCode, compression_type,
+                                            std::move(encoded), EResult::GCodeEncodingError, block);
+        r != EResult::Success)
+        return r;
+    core::Checksum checksum(checksum_type);
+    if (const EResult r = write_stored_block(file, block, encoding_type, checksum);
+        r != EResult::Success)
+        return r;
+    return checksum.write(file);
+}
+
+EResult GCodeBlock::read_data(FILE& file, const core::FileHeader& file_header,
+                              const core::BlockHeader& block_header) {
+    if (!core::read_le(file, encoding_type))
+        return EResult::ReadError;
+    if (encoding_type > core::max_gcode_encoding_type)
+        return EResult::InvalidGCodeEncodingType;
+    std::vector<uint8_t> content;
+    if (const EResult r = read_block_content(file, block_header, content); r != EResult::Success)
+        return r;
+    if (!decode_gcode(content, encoding_type, raw_data))
+        return EResult::GCodeDecodingError;
+    return skip_stored_checksum(file, file_header);
+}
+
+} // namespace quarn::binarize

@@ -1,0 +1,31 @@
+// A G-code block: one chunk of the G-code program, stored plain or MeatPacked.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/headers.hpp"
+#include "core/result.hpp"
+
+namespace quarn::binarize {
+
+// Appends the text encoded as encoding_type (an EGCodeEncodingType value) to out.
+bool encode_gcode(const std::string& text, uint16_t encoding_type, std::vector<uint8_t>& out);
+// Appends the decoded text of data to text.
+bool decode_gcode(const std::vector<uint8_t>& data, uint16_t encoding_type, std::string& text);
+
+struct GCodeBlock {
+    uint16_t encoding_type{static_cast<uint16_t>(core::EGCodeEncodingType::None)};
+    std::string raw_data;
+
+    // The complete block: header, parameter, data and, unless None, the checksum.
+    core::EResult write(FILE& file, core::ECompressionType compression_type,
+                        core::EChecksumType checksum_type) const;
+    // From the block parameters to the next block header; appends to raw_data.
+    core::EResult read_data(FILE& file, const core::FileHeader& file_header,
+                            const core::BlockHeader& block_header);
+};
+
+} // namespace quarn::binarize

@@ -1,0 +1,89 @@
+#include "binarize/metadata_block.hpp"
+
+#include <algorithm>
+
+#include "binarize/block_data.hpp"
+#include "core/stream.hpp"
+
+namespace quarn::binarize {
+
+using core::EResult;
+
+namespace {
+
+constexpr auto ini = static_cast<uint16_t>(core::EMetadataEncodingType::INI);
+
+} // namespace
+
+bool encode_metadata(const MetadataPairs& pairs, uint16_t, std::vector<uint8_t>& out) {
+    size_t size = out.size();
+    for (const auto& [key, value] : pairs)
+        size += key.size() + value.size() + 2;
+    out.reserve(size);
+    for (const auto& [key, value] : pairs) {
+        out.insert(out.end(), key.begin(), key.end());
+        out.push_back('=');
+        out.insert(out.end(), value.begin(), value.end());
+        out.push_back('\n');
+    }
+    return true;
+}
+
+bool decode_metadata(const std::vector<uint8_t>& data, uint16_t, MetadataPairs& pairs) {
+    auto line_begin = data.begin();
+    while (line_begin != data.end()) {
+        const auto line_end = std::find(line_begin, data.end(), '\n');
+        const auto equals = std::find(line_begin, line_end, '=');
+        if (equals != line_end)
+            pairs.emplace_back(std::string(line_begin, equals), std::string(equals + 1, line_end));
+        line_begin = line_end == data.end() ? line_end : line_end + 1;
+    }
+    return true;
+}
+
+EResult BaseMetadataBlock::write(FILE& file, core::EBlockType block_type,
+                                 core::ECompressionType compression_type,
+                                 core::Checksum& checksum) const {
+    if (encoding_type != ini)
+        return EResult::InvalidMetadataEncodingType;
+    std::vector<uint8_t> encoded;
+    if (!raw_data.empty() && !encode_metadata(raw_data, encoding_type, encoded))
+        return EResult::MetadataEncodingError;
+    StoredBlock block;
+    if (const EResult r = make_stored_block(block_type, compression_type, std::move(encoded),
+                                            EResult::MetadataEncodingError, block);
+        r != EResult::Success)
+        return r;
+    return write_stored_block(file, block, encoding_type, checksum);
+}
+
+EResult BaseMetadataBlock::read_data(FILE& file, const core::BlockHeader& block_header) {
+    if (!core::read_le(file, encoding_type))
+        return EResult::ReadError;
+    if (encoding_type != ini)
+        return EResult::InvalidMetadataEncodingType;
+    std::vector<uint8_t> content;
+    if (const EResult r = read_block_content(file, block_header, content); r != EResult::Success)
+        return r;
+    return decode_metadata(content, encoding_type, raw_data) ? EResult::Success
+                                                             : EResult::MetadataDecodingError;
+}
+
+EResult BaseMetadataBlock::write_block(FILE& file, core::EBlockType block_type,
+                                       core::ECompressionType compression_type,
+                                       core::EChecksumType checksum_type) const {
+    core::Checksum checksum(checksum_type);
+    if (const EResult r = write(file, block_type, compression_type, checksum);
+        r != EResult::Success)
+        return r;
+    return checksum.write(file);
+}
+
+EResult BaseMetadataBlock::read_block(FILE& file, const core::FileHeader& file_header,
+                                      const core::BlockHeader& block_header) {
+    if (const EResult r = read_data(file, block_header); r != EResult::Success)
+        return r;
+    return skip_stored_checksum(file, file_header);
+}
+
+} // namespace quarn::binarize

@@ -1,0 +1,69 @@
+#include "binarize/thumbnail_block.hpp"
+
+#include <limits>
+
+#include "binarize/block_data.hpp"
+#include "core/checksum.hpp"
+#include "core/stream.hpp"
+
+namespace quarn::binarize {
+
+using core::EResult;
+
+namespace {
+
+EResult validate_params(const core::ThumbnailParams& params) {
+    if (params.format > core::max_thumbnail_format)
+        return EResult::InvalidThumbnailFormat;
+    if (params.width == 0)
+        return EResult::InvalidThumbnailWidth;
+    if (params.height == 0)
+        return EResult::InvalidThumbnailHeight;
+    return EResult::Success;
+}
+
+} // namespace
+
+EResult ThumbnailBlock::write(FILE& file, core::EChecksumType checksum_type) const {
+    if (const EResult r = validate_params(params); r != EResult::Success)
+        return r;
+    // A size that the 32-bit field cannot hold would be stored wrong: refuse it too.
+    if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max())
+        return EResult::InvalidThumbnailDataSize;
+
+    core::BlockHeader header(static_cast<uint16_t>(core::EBlockType::Thumbnail),
+                             static_cast<uint16_t>(core::ECompressionType::None),
+                             static_cast<uint32_t>(data.size()));
+    if (const EResult r = header.write(file); r != EResult::Success)
+        return r;
+    if (params.write(file) != EResult::Success ||
+        !core::write_exact(file, data.data(), data.size()))
+        return EResult::WriteError;
+
+    core::Checksum checksum(checksum_type);
+    core::append_block_header(checksum, header);
+    checksum.append_u16(params.format);
+    checksum.append_u16(params.width);
+    checksum.append_u16(params.height);
+    checksum.append(data);
+    return checksum.write(file);
+}
+
+EResult ThumbnailBlock::read_data(FILE& file, const core::FileHeader& file_header,
+                                  const core::BlockHeader& block_header) {
+    if (params.read(file) != EResult::Success)
+        return EResult::ReadError;
+    if (const EResult r = validate_params(params); r != EResult::Success)
+        return r;
+    const size_t size = block_header.uncompressed_size;
+    if (size == 0)
+        return EResult::InvalidThumbnailDataSize;
+    if (!core::has_bytes_left(file, size))
+        return EResult::ReadError;
+    data.resize(size);
+    if (!core::read_exact(file, data.data(), size))
+        return EResult::ReadError;
+    return skip_stored_checksum(file, file_header);
+}
+
+} // namespace quarn::binarize
