@@ -1,0 +1,130 @@
+#include "binarize/binarizer.hpp"
+
+#include "core/checksum.hpp"
+#include "core/headers.hpp"
+
+namespace quarn::binarize {
+
+using core::EBlockType;
+using core::ECompressionType;
+using core::EResult;
+
+BinarizerConfig conversion_config() {
+    BinarizerConfig config;
+    config.compression.slicer_metadata = ECompressionType::Deflate;
+    config.compression.gcode = ECompressionType::Heatshrink_12_4;
+    config.gcode_encoding = core::EGCodeEncodingType::MeatPackComments;
+    config.metadata_encoding = core::EMetadataEncodingType::INI;
+    config.checksum = core::EChecksumType::CRC32;
+    return config;
+}
+
+namespace {
+
+EResult write_metadata(FILE& file, BaseMetadataBlock& block, EBlockType type,
+                       ECompressionType compression, const BinarizerConfig& config) {
+    block.encoding_type = static_cast<uint16_t>(config.metadata_encoding);
+    core::Checksum checksum(config.checksum);
+    if (const EResult r = block.write(file, type, compression, checksum); r != EResult::Success)
+        return r;
+    return checksum.write(file);
+}
+
+} // namespace
+
+EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
+    if (!m_enabled)
+        return EResult::Success;
+    m_file = &file;
+    m_config = config;
+
+    core::FileHeader header;
+    header.checksum_type = static_cast<uint16_t>(config.checksum);
+    if (const EResult r = header.write(file); r != EResult::Success)
+        return r;
+
+    BinaryData& data = m_binary_data;
+    const auto& compression = config.compression;
+    EResult r = EResult::Success;
+    if (!data.file_metadata.raw_data.empty() &&
+        (r = write_metadata(file, data.file_metadata, EBlockType::FileMetadata,
+                            compression.file_metadata, config)) != EResult::Success)
+        return r;
+
+    if (data.printer_metadata.raw_data.empty())
+        return EResult::MissingPrinterMetadata;
+    if ((r = write_metadata(file, data.printer_metadata, EBlockType::PrinterMetadata,
+                            compression.printer_metadata, config)) != EResult::Success)
+        return r;
+
+    for (const ThumbnailBlock& thumbnail : data.thumbnails)
+        if ((r = thumbnail.write(file, config.checksum)) != EResult::Success)
+            return r;
+
+    if (data.print_metadata.raw_data.empty())
+        return EResult::MissingPrintMetadata;
+    if ((r = write_metadata(file, data.print_metadata, EBlockType::PrintMetadata,
+                            compression.print_metadata, config)) != EResult::Success)
+        return r;
+
+    if (data.slicer_metadata.raw_data.empty())
+        return EResult::MissingSlicerMetadata;
+    return write_metadata(file, data.slicer_metadata, EBlockType::SlicerMetadata,
+                          compression.slicer_metadata, config);
+}
+
+EResult Binarizer::append_gcode(std::string_view gcode) {
+    if (gcode.empty())
+        return EResult::Success;
+    if (m_file == nullptr)
+        return EResult::WriteError;
+    while (!gcode.empty()) {
+        const size_t newline = gcode.find('\n');
+        if (newline == std::string_view::npos)
+            return EResult::WriteError;
+        if (const EResult r = add_line(gcode.substr(0, newline + 1), false); r != EResult::Success)
+            return r;
+        gcode.remove_prefix(newline + 1);
+    }
+    return EResult::Success;
+}
+
+EResult Binarizer::append_gcode_line(std::string_view line) {
+    if (m_file == nullptr)
+        return EResult::WriteError;
+    return add_line(line, true);
+}
+
+EResult Binarizer::add_line(std::string_view line, bool add_line_feed) {
+    const size_t length = line.size() + (add_line_feed ? 1 : 0);
+    if (!m_gcode_cache.empty() && m_gcode_cache.size() + length > m_max_gcode_cache_size) {
+        if (const EResult r = write_cache(); r != EResult::Success)
+            return r;
+        m_gcode_cache.clear();
+    }
+    if (length > m_max_gcode_cache_size)
+        return EResult::WriteError;
+    m_gcode_cache.append(line);
+    if (add_line_feed)
+        m_gcode_cache.push_back('\n');
+    return EResult::Success;
+}
+
+EResult Binarizer::write_cache() {
+    // The block borrows the cache's text for the write and hands it back, so the cache keeps
+    // its storage and its content whatever the result.
+    GCodeBlock block;
+    block.encoding_type = static_cast<uint16_t>(m_config.gcode_encoding);
+    block.raw_data.swap(m_gcode_cache);
+    const EResult r = block.write(*m_file, m_config.compression.gcode, m_config.checksum);
+    block.raw_data.swap(m_gcode_cache);
+    return r;
+}
+
+EResult Binarizer::finalize() {
+    if (!m_enabled || m_gcode_cache.empty())
+        return EResult::Success;
+    return write_cache();
+}
+
+} // namespace quarn::binarize
