@@ -16,25 +16,28 @@ constexpr char LF = '\n';
 constexpr uint64_t low_bits = 0x0101010101010101u;
 constexpr uint64_t high_bits = 0x8080808080808080u;
 
-// High bit set in every byte of word that is zero. Borrows can also flag a byte above a
-// zero byte, never one below it, so the lowest flag always marks a true zero.
-constexpr uint64_t zero_bytes(uint64_t word) { return (word - low_bits) & ~word & high_bits; }
+constexpr bool is_line_stop(char c) { return c == CR || c == LF || c == '\0'; }
 
-// The first CR, LF or NUL in [p, end), or end. Eight bytes at a time: G-code lines are
-// short, so this scan runs once per line and sets the reader's speed.
+// The first CR, LF or NUL in [p, end), or end. G-code lines are short, so this scan runs
+// once per line and sets the reader's speed. Eight bytes at a time, it flags every byte
+// below 0x0E (all three stops are) in three operations and checks the flagged bytes; only
+// the rare tabs and control bytes among them are false hits. Borrows can flag extra bytes
+// above a true one, never hide one.
 const char* find_line_stop(const char* p, const char* end) {
     if constexpr (std::endian::native == std::endian::little) {
         while (end - p >= 8) {
             uint64_t word;
             std::memcpy(&word, p, 8);
-            const uint64_t hits = zero_bytes(word) | zero_bytes(word ^ (low_bits * CR)) |
-                                  zero_bytes(word ^ (low_bits * LF));
-            if (hits != 0)
-                return p + std::countr_zero(hits) / 8;
+            for (uint64_t hits = (word - low_bits * 0x0E) & ~word & high_bits; hits != 0;
+                 hits &= hits - 1) {
+                const char* candidate = p + std::countr_zero(hits) / 8;
+                if (is_line_stop(*candidate))
+                    return candidate;
+            }
             p += 8;
         }
     }
-    while (p != end && *p != CR && *p != LF && *p != '\0')
+    while (p != end && !is_line_stop(*p))
         ++p;
     return p;
 }
