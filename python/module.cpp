@@ -37,5 +37,7 @@ PYBIND11_MODULE(_quarn, m) {
     register_file_wrapper(m);
     register_enums(m);
     register_core(m);
+    register_blocks(m);
+    register_binarizer(m);
     m.attr("__version__") = quarn::core::version();
 }

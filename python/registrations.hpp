@@ -8,5 +8,7 @@ namespace quarn::python {
 void register_file_wrapper(pybind11::module_& m);
 void register_enums(pybind11::module_& m);
 void register_core(pybind11::module_& m);
+void register_blocks(pybind11::module_& m);
+void register_binarizer(pybind11::module_& m);
 
 } // namespace quarn::python

@@ -1,0 +1,108 @@
+// The block classes: metadata blocks, thumbnail block, G-code block. Their contents are
+// read-only from Python; they are filled by reading them from a file.
+#include <pybind11/stl.h>
+
+#include "binarize/gcode_block.hpp"
+#include "binarize/metadata_block.hpp"
+#include "binarize/thumbnail_block.hpp"
+#include "python/file_wrapper.hpp"
+#include "python/registrations.hpp"
+
+namespace py = pybind11;
+
+namespace quarn::python {
+
+using binarize::BaseMetadataBlock;
+using core::BlockHeader;
+using core::EChecksumType;
+using core::ECompressionType;
+using core::FileHeader;
+
+namespace {
+
+template <typename Block>
+void register_metadata_block(py::module_& m, const char* name) {
+    py::class_<Block, BaseMetadataBlock>(m, name)
+        .def(py::init<>())
+        .def(
+            "write",
+            [](const Block& block, FILEWrapper& file, ECompressionType compression_type,
+               EChecksumType checksum_type) {
+                return block.write(stream_of(file), compression_type, checksum_type);
+            },
+            "write block header and data", py::arg("file"), py::arg("compression_type"),
+            py::arg("checksum_type"))
+        .def(
+            "read_data",
+            [](Block& block, FILEWrapper& file, const FileHeader& file_header,
+               const BlockHeader& block_header) {
+                return block.read_data(stream_of(file), file_header, block_header);
+            },
+            "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+}
+
+} // namespace
+
+void register_blocks(py::module_& m) {
+    py::class_<BaseMetadataBlock>(m, "BaseMetadataBlock")
+        .def(py::init<>())
+        .def_readonly("encoding_type", &BaseMetadataBlock::encoding_type)
+        .def_property_readonly("raw_data",
+                               [](const BaseMetadataBlock& block) { return block.raw_data; })
+        .def(
+            "read_data",
+            [](BaseMetadataBlock& block, FILEWrapper& file, const BlockHeader& block_header) {
+                return block.read_data(stream_of(file), block_header);
+            },
+            "read block data in encoded format", py::arg("file"), py::arg("block_header"));
+
+    register_metadata_block<binarize::FileMetadataBlock>(m, "FileMetadataBlock");
+    register_metadata_block<binarize::PrintMetadataBlock>(m, "PrintMetadataBlock");
+    register_metadata_block<binarize::PrinterMetadataBlock>(m, "PrinterMetadataBlock");
+
+    py::class_<binarize::ThumbnailBlock>(m, "ThumbnailBlock")
+        .def(py::init<>())
+        .def_readonly("params", &binarize::ThumbnailBlock::params)
+        .def("data",
+             [](const binarize::ThumbnailBlock& block) {
+                 return py::bytes(reinterpret_cast<const char*>(block.data.data()),
+                                  block.data.size());
+             })
+        .def(
+            "write",
+            [](const binarize::ThumbnailBlock& block, FILEWrapper& file,
+               EChecksumType checksum_type) { return block.write(stream_of(file), checksum_type); },
+            "Write block header and data", py::arg("file"), py::arg("checksum_type"))
+        .def(
+            "read_data",
+            [](binarize::ThumbnailBlock& block, FILEWrapper& file, const FileHeader& file_header,
+               const BlockHeader& block_header) {
+                return block.read_data(stream_of(file), file_header, block_header);
+            },
+            "Read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+
+    py::class_<binarize::GCodeBlock>(m, "GCodeBlock")
+        .def(py::init<>())
+        .def_readonly("encoding_type", &binarize::GCodeBlock::encoding_type)
+        .def_property_readonly("raw_data",
+                               [](const binarize::GCodeBlock& block) { return block.raw_data; })
+        .def(
+            "write",
+            [](const binarize::GCodeBlock& block, FILEWrapper& file,
+               ECompressionType compression_type, EChecksumType checksum_type) {
+                return block.write(stream_of(file), compression_type, checksum_type);
+            },
+            "write block header and data", py::arg("file"), py::arg("compression_type"),
+            py::arg("checksum_type"))
+        .def(
+            "read_data",
+            [](binarize::GCodeBlock& block, FILEWrapper& file, const FileHeader& file_header,
+               const BlockHeader& block_header) {
+                return block.read_data(stream_of(file), file_header, block_header);
+            },
+            "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+
+    register_metadata_block<binarize::SlicerMetadataBlock>(m, "SlicerMetadataBlock");
+}
+
+} // namespace quarn::python
