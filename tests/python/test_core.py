@@ -1,6 +1,9 @@
 """The format core from Python: records, header reading, navigation, validation, sizes."""
 
 import struct
+import subprocess
+import sys
+from pathlib import Path
 
 import _quarn
 import pytest
@@ -663,3 +666,13 @@ def test_none_for_a_record_raises_runtime_error_and_leaves_the_stream(opened, ca
 def test_wrong_types_raise_type_error(opened, call):
     with pytest.raises(TypeError, match="incompatible function arguments"):
         call(opened(valid_file()), _quarn.FileHeader())
+
+
+def test_bundled_sample_is_valid_and_reproducible(tmp_path):
+    sample = Path(__file__).resolve().parents[2] / "examples" / "sample.qgcode"
+    f = _quarn.open(str(sample), "rb")
+    assert _quarn.is_valid_binary_gcode(f, True) == R.Success
+    _quarn.close(f)
+    script = sample.parent / "make_sample.py"
+    subprocess.run([sys.executable, str(script), str(tmp_path / "again.qgcode")], check=True)
+    assert (tmp_path / "again.qgcode").read_bytes() == sample.read_bytes()
