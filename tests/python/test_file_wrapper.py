@@ -37,7 +37,23 @@ MODULE_DOC = "\n".join(
     ]
 )
 
+# Everything the frame, the enumerations and the core register, in registration order.
+REGISTRATION_ORDER = [
+    *("FILEWrapper", "open", "close", "is_open", "rewind"),
+    *("EResult", "CompressionType", "GCodeEncodingType", "MetadataEncodingType"),
+    *("ChecksumType", "EBlockType", "EThumbnailFormat"),
+    *("FileHeader", "BlockHeader", "ThumbnailParams", "translate_result"),
+    *("is_valid_binary_gcode", "read_header", "read_next_block_header"),
+    *("verify_block_checksum", "skip_block_content", "skip_block", "block_parameters_size"),
+    *("block_payload_size", "checksum_size", "block_content_size", "quarn_version", "version"),
+]
+
 HEADER_BYTES = b"GCDE\x01\x00\x00\x00\x00\x00"  # FileHeader() as written
+
+
+def test_registration_order():
+    names = [name for name in vars(_quarn) if name in REGISTRATION_ORDER]
+    assert names == REGISTRATION_ORDER
 
 
 def test_module_texts():
