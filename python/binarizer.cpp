@@ -63,11 +63,12 @@ void register_binarizer(py::module_& m) {
         .def("set_max_gcode_cache_size", &PythonBinarizer::set_max_gcode_cache_size)
         .def(
             "initialize",
-            [](PythonBinarizer& b, FILEWrapper& file, const BinarizerConfig& config) {
+            [](PythonBinarizer& b, FILEWrapper* file, const BinarizerConfig* config) {
                 FILE& stream = stream_of(file);
+                const BinarizerConfig& configuration = ref_of(config);
                 if (b.is_enabled())
-                    b.file = &file;
-                return b.initialize(stream, config);
+                    b.file = file;
+                return b.initialize(stream, configuration);
             },
             py::keep_alive<1, 2>())
         .def("append_gcode",
@@ -82,15 +83,15 @@ void register_binarizer(py::module_& m) {
           "Create a default configuration for ascii to binary gcode conversion");
     m.def(
         "from_ascii_to_binary",
-        [](FILEWrapper& infile, FILEWrapper& outfile, const BinarizerConfig& config) {
+        [](FILEWrapper* infile, FILEWrapper* outfile, const BinarizerConfig* config) {
             FILE& in = stream_of(infile);
-            return convert::from_ascii_to_binary(in, stream_of(outfile), config);
+            return convert::from_ascii_to_binary(in, stream_of(outfile), ref_of(config));
         },
         "Convert ascii gcode to binary format", py::arg("infile"), py::arg("outfile"),
         py::arg("config") = binarize::conversion_config());
     m.def(
         "from_binary_to_ascii",
-        [](FILEWrapper& infile, FILEWrapper& outfile, bool verify_checksum) {
+        [](FILEWrapper* infile, FILEWrapper* outfile, bool verify_checksum) {
             FILE& in = stream_of(infile);
             return convert::from_binary_to_ascii(in, stream_of(outfile), verify_checksum);
         },

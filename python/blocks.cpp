@@ -26,17 +26,18 @@ void register_metadata_block(py::module_& m, const char* name) {
         .def(py::init<>())
         .def(
             "write",
-            [](const Block& block, FILEWrapper& file, ECompressionType compression_type,
-               EChecksumType checksum_type) {
-                return block.write(stream_of(file), compression_type, checksum_type);
+            [](const Block& block, FILEWrapper* file, const ECompressionType* compression_type,
+               const EChecksumType* checksum_type) {
+                return block.write(stream_of(file), ref_of(compression_type),
+                                   ref_of(checksum_type));
             },
             "write block header and data", py::arg("file"), py::arg("compression_type"),
             py::arg("checksum_type"))
         .def(
             "read_data",
-            [](Block& block, FILEWrapper& file, const FileHeader& file_header,
-               const BlockHeader& block_header) {
-                return block.read_data(stream_of(file), file_header, block_header);
+            [](Block& block, FILEWrapper* file, const FileHeader* file_header,
+               const BlockHeader* block_header) {
+                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
             },
             "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
 }
@@ -51,8 +52,8 @@ void register_blocks(py::module_& m) {
                                [](const BaseMetadataBlock& block) { return block.raw_data; })
         .def(
             "read_data",
-            [](BaseMetadataBlock& block, FILEWrapper& file, const BlockHeader& block_header) {
-                return block.read_data(stream_of(file), block_header);
+            [](BaseMetadataBlock& block, FILEWrapper* file, const BlockHeader* block_header) {
+                return block.read_data(stream_of(file), ref_of(block_header));
             },
             "read block data in encoded format", py::arg("file"), py::arg("block_header"));
 
@@ -70,14 +71,16 @@ void register_blocks(py::module_& m) {
              })
         .def(
             "write",
-            [](const binarize::ThumbnailBlock& block, FILEWrapper& file,
-               EChecksumType checksum_type) { return block.write(stream_of(file), checksum_type); },
+            [](const binarize::ThumbnailBlock& block, FILEWrapper* file,
+               const EChecksumType* checksum_type) {
+                return block.write(stream_of(file), ref_of(checksum_type));
+            },
             "Write block header and data", py::arg("file"), py::arg("checksum_type"))
         .def(
             "read_data",
-            [](binarize::ThumbnailBlock& block, FILEWrapper& file, const FileHeader& file_header,
-               const BlockHeader& block_header) {
-                return block.read_data(stream_of(file), file_header, block_header);
+            [](binarize::ThumbnailBlock& block, FILEWrapper* file, const FileHeader* file_header,
+               const BlockHeader* block_header) {
+                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
             },
             "Read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
 
@@ -88,17 +91,18 @@ void register_blocks(py::module_& m) {
                                [](const binarize::GCodeBlock& block) { return block.raw_data; })
         .def(
             "write",
-            [](const binarize::GCodeBlock& block, FILEWrapper& file,
-               ECompressionType compression_type, EChecksumType checksum_type) {
-                return block.write(stream_of(file), compression_type, checksum_type);
+            [](const binarize::GCodeBlock& block, FILEWrapper* file,
+               const ECompressionType* compression_type, const EChecksumType* checksum_type) {
+                return block.write(stream_of(file), ref_of(compression_type),
+                                   ref_of(checksum_type));
             },
             "write block header and data", py::arg("file"), py::arg("compression_type"),
             py::arg("checksum_type"))
         .def(
             "read_data",
-            [](binarize::GCodeBlock& block, FILEWrapper& file, const FileHeader& file_header,
-               const BlockHeader& block_header) {
-                return block.read_data(stream_of(file), file_header, block_header);
+            [](binarize::GCodeBlock& block, FILEWrapper* file, const FileHeader* file_header,
+               const BlockHeader* block_header) {
+                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
             },
             "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
 
