@@ -40,7 +40,11 @@ def test_inheritance():
 
 @pytest.mark.parametrize(
     "cls, attribute",
-    [(q.FileMetadataBlock, "raw_data"), (q.GCodeBlock, "encoding_type"), (q.ThumbnailBlock, "params")],
+    [
+        (q.FileMetadataBlock, "raw_data"),
+        (q.GCodeBlock, "encoding_type"),
+        (q.ThumbnailBlock, "params"),
+    ],
 )
 def test_properties_are_read_only(cls, attribute):
     with pytest.raises(AttributeError):

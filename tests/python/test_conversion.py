@@ -152,9 +152,15 @@ def test_pass_one_rules(tmp_path):
     [
         ("", R.InvalidAsciiGCodeFile),
         (METADATA, R.InvalidAsciiGCodeFile),
-        (PRODUCER + "; thumbnail begin 16x16 12\n; AAAAAAAA\n; AAAAAAAA\n", R.InvalidAsciiGCodeFile),
+        (
+            PRODUCER + "; thumbnail begin 16x16 12\n; AAAAAAAA\n; AAAAAAAA\n",
+            R.InvalidAsciiGCodeFile,
+        ),
         (PRODUCER + "; strataly_config = begin\n; no equals here\n", R.InvalidAsciiGCodeFile),
-        (PRODUCER + "; strataly_config = begin\n; strataly_config = end\n", R.MissingPrinterMetadata),
+        (
+            PRODUCER + "; strataly_config = begin\n; strataly_config = end\n",
+            R.MissingPrinterMetadata,
+        ),
     ],
 )
 def test_pass_one_failures(tmp_path, source, expected):
@@ -177,19 +183,32 @@ def configurations():
         config.compression.gcode = gcode
         config.gcode_encoding = encoding
         config.checksum = checksum
-        yield pytest.param(config, id=f"{metadata.name}-{gcode.name}-{encoding.name}-{checksum.name}")
+        yield pytest.param(
+            config, id=f"{metadata.name}-{gcode.name}-{encoding.name}-{checksum.name}"
+        )
 
 
-@pytest.mark.parametrize("config", configurations())
+@pytest.mark.parametrize("config", list(configurations()))
 def test_round_trip_is_a_fixpoint(tmp_path, config):
-    first, text, second = tmp_path / "1.qgcode", tmp_path / "1.gcode", tmp_path / "2.qgcode"
-    assert to_binary(SAMPLE, first, config) == R.Success
-    f = q.open(str(first), "rb")
+    """ASCII -> binary -> ASCII -> binary reproduces the first binary file. MeatPack drops
+    comments and normalises spaces, and blocks are cut by the size of the text they were
+    given, so with it the fixpoint is reached one round later: from the first ASCII output on,
+    text and binary both stay the same."""
+    binaries = [tmp_path / f"{i}.qgcode" for i in range(3)]
+    texts = [tmp_path / f"{i}.gcode" for i in range(2)]
+    assert to_binary(SAMPLE, binaries[0], config) == R.Success
+    f = q.open(str(binaries[0]), "rb")
     assert q.is_valid_binary_gcode(f, True) == R.Success
     q.close(f)
-    assert to_ascii(first, text) == R.Success
-    assert to_binary(text, second, config) == R.Success
-    assert first.read_bytes() == second.read_bytes()
+    assert to_ascii(binaries[0], texts[0]) == R.Success
+    assert to_binary(texts[0], binaries[1], config) == R.Success
+    if config.gcode_encoding == q.GCodeEncodingType.none:
+        assert binaries[1].read_bytes() == binaries[0].read_bytes()
+    else:
+        assert to_ascii(binaries[1], texts[1]) == R.Success
+        assert texts[1].read_bytes() == texts[0].read_bytes()
+        assert to_binary(texts[1], binaries[2], config) == R.Success
+        assert binaries[2].read_bytes() == binaries[1].read_bytes()
 
 
 def test_round_trip_keeps_metadata_thumbnails_and_lines(tmp_path):
