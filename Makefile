@@ -13,7 +13,7 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DQUARN_WERROR=ON
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
-.PHONY: test demo setup install cpp-test asan-test py-test format format-check bench clean
+.PHONY: test demo setup install cpp-test asan-test py-test format format-check bench fuzz clean
 
 test: format-check cpp-test asan-test py-test
 	@echo "all tests passed"
@@ -49,6 +49,12 @@ bench: install
 		-DQUARN_TESTS=ON >/dev/null
 	$(CMAKE) --build build/bench -j $(JOBS)
 	QUARN_DEV_BUILD=$(abspath build/bench) $(PY) bench/run.py
+
+# Not part of test: builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	CMAKE=$(CMAKE) NINJA=$(abspath $(VENV)/bin/ninja) JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) \
+		tests/fuzz/run_fuzzers.sh
 
 format: setup
 	$(VENV)/bin/clang-format -i $(CXX_SOURCES)

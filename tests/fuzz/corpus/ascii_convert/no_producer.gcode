@@ -1,0 +1,3 @@
+G28
+G1 X10 Y10
+; printer_model = T1
