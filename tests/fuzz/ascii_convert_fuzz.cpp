@@ -24,6 +24,14 @@ BinarizerConfig variant(ECompressionType metadata, ECompressionType gcode,
     return config;
 }
 
+bool has_gcode_block(FILE& file) {
+    core::FileHeader file_header;
+    core::BlockHeader header;
+    return core::read_header(file, file_header, nullptr) == EResult::Success &&
+           core::read_next_block_header(file, file_header, header, core::EBlockType::GCode,
+                                        nullptr, 0) == EResult::Success;
+}
+
 void convert_both_ways(const uint8_t* data, size_t size, const BinarizerConfig& config) {
     fuzz::OutputStream binary;
     EResult r;
@@ -41,7 +49,11 @@ void convert_both_ways(const uint8_t* data, size_t size, const BinarizerConfig& 
     for (const bool verify : {false, true}) {
         fuzz::OutputStream ascii;
         std::rewind(&*written);
-        fuzz::expect(convert::from_binary_to_ascii(*written, *ascii, verify) == EResult::Success,
+        const EResult back = convert::from_binary_to_ascii(*written, *ascii, verify);
+        // A source without G-code lines makes a file without G-code blocks, which the
+        // conversion back refuses by design.
+        fuzz::expect(back == EResult::Success || (back == EResult::BlockNotFound &&
+                                                  !has_gcode_block(*written)),
                      "the converted file does not convert back");
     }
 }

@@ -52,12 +52,14 @@ for target in "${targets[@]}"; do
     work=build/fuzz/corpus/$target
     artifacts=build/fuzz/artifacts/$target
     mkdir -p "$work" "$artifacts"
+    dict=()
+    [ -f tests/fuzz/"$target".dict ] && dict=(-dict=tests/fuzz/"$target".dict)
     echo "== fuzzing $target for ${seconds}s"
     # shellcheck disable=SC2086
     build/fuzz/tests/fuzz/"$target"_fuzz "$work" tests/fuzz/corpus/"$target" \
         -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=5 \
         -rss_limit_mb=512 -malloc_limit_mb=256 -report_slow_units=2 \
-        -artifact_prefix="$artifacts"/ -print_final_stats=1 ${FUZZ_FLAGS:-} ||
+        -artifact_prefix="$artifacts"/ -print_final_stats=1 "${dict[@]}" ${FUZZ_FLAGS:-} ||
         failed+=("$target")
 done
 if [ ${#failed[@]} -gt 0 ]; then
