@@ -50,6 +50,15 @@ constexpr std::array<MetadataKey, 27> metadata_keys = {{
     {"total toolchanges", false, 0, 1},
 }};
 
+// Most lines are G-code and start with none of the keys' first letters: one lookup rejects
+// them before any key is compared.
+constexpr std::array<bool, 256> key_first_letters = [] {
+    std::array<bool, 256> letters{};
+    for (const MetadataKey& k : metadata_keys)
+        letters[static_cast<unsigned char>(k.key.front())] = true;
+    return letters;
+}();
+
 // The announced length of a thumbnail is reserved up front, but only as far as a real
 // preview image could need: a forged line must not make us allocate gigabytes.
 constexpr uint64_t max_thumbnail_reserve = 16u << 20;
@@ -139,6 +148,8 @@ bool MetadataExtractor::handle_producer(std::string_view rest) {
 }
 
 bool MetadataExtractor::handle_keys(std::string_view payload) {
+    if (!key_first_letters[static_cast<unsigned char>(payload.front())])
+        return false;
     for (size_t i = 0; i < metadata_keys.size(); ++i) {
         const std::string_view value = key_value(payload, metadata_keys[i].key);
         if (value.empty())

@@ -4,7 +4,9 @@ import os
 import sys
 from pathlib import Path
 
+import _quarn
 import pytest
+from gcode_files import GCodeFile
 
 ROOT = Path(__file__).resolve().parents[2]
 SHARED = ROOT.parent / "shared"
@@ -21,5 +23,19 @@ _add_dev_build_to_path()
 
 
 @pytest.fixture
-def tmp(tmp_path: Path) -> Path:
-    return tmp_path
+def opened(tmp_path):
+    """Opens a GCodeFile or raw bytes written to a fresh file; closes every handle after."""
+    handles = []
+
+    def open_(content, mode="rb"):
+        path = tmp_path / f"file{len(handles)}.qgcode"
+        if isinstance(content, GCodeFile):
+            content.write(path)
+        else:
+            path.write_bytes(content)
+        handles.append(_quarn.open(str(path), mode))
+        return handles[-1]
+
+    yield open_
+    for handle in handles:
+        _quarn.close(handle)

@@ -26,25 +26,6 @@ R = _quarn.EResult
 LONG_GCODE = "".join(f"G1 X{i} Y{i}\n" for i in range(500))  # several checksum buffers long
 
 
-@pytest.fixture
-def opened(tmp_path):
-    """Opens a GCodeFile or raw bytes written to a fresh file; closes every handle after."""
-    handles = []
-
-    def open_(content, mode="rb"):
-        path = tmp_path / f"file{len(handles)}.qgcode"
-        if isinstance(content, GCodeFile):
-            content.write(path)
-        else:
-            path.write_bytes(content)
-        handles.append(_quarn.open(str(path), mode))
-        return handles[-1]
-
-    yield open_
-    for handle in handles:
-        _quarn.close(handle)
-
-
 def header_here(f):
     """The block header at the current position: proves the position is at a block header."""
     block = _quarn.BlockHeader()
