@@ -176,8 +176,8 @@ def _refuse_clashes(jobs: list[tuple[Path, Path]], parser: argparse.ArgumentPars
         key = os.path.abspath(dst)
         if key in outputs:
             parser.error(f"{outputs[key]} and {src} would both be written to {dst}")
-        if key in inputs and inputs[key] != src:
-            parser.error(f"converting {src} would overwrite the input {dst}")
+        if key in inputs:
+            parser.error(f"converting {src} would overwrite the input {inputs[key]}")
         outputs[key] = src
 
 
@@ -258,7 +258,7 @@ def _run_verify(args: argparse.Namespace, parser: argparse.ArgumentParser) -> in
 
 def _run_thumbnails(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     out = Path(args.output)
-    stem = Path(args.file).name.split(".")[0] or "thumbnail"
+    stem = Path(args.file).stem
     try:
         images = thumbnails(args.file)
         out.mkdir(parents=True, exist_ok=True)

@@ -84,7 +84,7 @@ def convert(
     source_size = source.stat().st_size
     output = default_output(source, direction) if dst is None else as_path(dst)
     if _same_file(source, output):
-        raise ValueError(f"{source}: the output would overwrite the input")
+        raise ValueError("the output is the input file itself")
     if output.is_dir():
         raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), str(output))
 

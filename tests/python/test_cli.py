@@ -117,6 +117,7 @@ def test_failed_conversion_keeps_the_existing_output(tmp_path: Path) -> None:
         ["convert", "a.gcode", "-j", "0"],
         ["convert", "a.gcode", "sub/a.gcode", "-d", "out"],  # one output for two inputs
         ["convert", "a.gcode", "a.qgcode"],  # a.qgcode is an input and a's output
+        ["convert", "a.gcode", "-o", "./a.gcode"],
         ["convert"],
         ["info"],
         ["thumbnails", "a.qgcode"],
