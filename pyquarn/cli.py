@@ -108,7 +108,7 @@ def _describe(result: ConversionResult) -> str:
     return (
         f"ok {result.source} -> {result.output} ({result.direction}): "
         f"{result.source_size:,} -> {result.output_size:,} bytes, "
-        f"ratio {result.ratio:.3f}, {result.seconds:.2f} s"
+        f"ratio {result.ratio:.3f}, {result.seconds:.3f} s"
     )
 
 
