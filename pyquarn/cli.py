@@ -11,7 +11,7 @@ import json
 import os
 import sys
 from collections.abc import Iterable, Mapping, Sequence
-from concurrent.futures import ProcessPoolExecutor
+from concurrent.futures import Future, ProcessPoolExecutor
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -22,7 +22,7 @@ from .errors import QuarnError
 from .inspection import FileInfo, info, thumbnails, verify
 
 PROGRAM = "quarn"
-EXIT_OK, EXIT_FAILED, EXIT_USAGE = 0, 1, 2
+EXIT_OK, EXIT_FAILED = 0, 1  # argparse exits with 2 for usage errors
 
 # Exceptions that describe a bad input file, reported as one line instead of a traceback.
 FileProblem = (QuarnError, OSError, ValueError)
@@ -57,6 +57,8 @@ def _problem(path: object, error: BaseException) -> str:
     if isinstance(error, QuarnError):
         return f"{path}: {error.result.name}: {error.message}"
     if isinstance(error, OSError) and error.strerror:
+        if error.filename is not None and os.fsdecode(error.filename) != str(path):
+            return f"{path}: {os.fsdecode(error.filename)}: {error.strerror}"
         return f"{path}: {error.strerror}"
     return f"{path}: {error}"
 
@@ -147,13 +149,20 @@ def _run_convert(args: argparse.Namespace, parser: argparse.ArgumentParser) -> i
 
     if args.jobs > 1 and len(jobs) > 1:
         with ProcessPoolExecutor(max_workers=min(args.jobs, len(jobs))) as pool:
-            futures = [pool.submit(_convert_one, src, dst, settings) for src, dst in jobs]
-            outcomes = (future.result() for future in futures)
+            futures = [(src, pool.submit(_convert_one, src, dst, settings)) for src, dst in jobs]
+            outcomes = (_collect(src, future) for src, future in futures)
             status = max(status, _print_outcomes(outcomes))
     else:
         outcomes = (_convert_one(src, dst, settings) for src, dst in jobs)
         status = max(status, _print_outcomes(outcomes))
     return status
+
+
+def _collect(source: Path, future: Future[_Outcome]) -> _Outcome:
+    try:
+        return future.result()
+    except Exception as error:  # a worker process that died (BrokenProcessPool)
+        return _Outcome(source, problem=f"{source}: conversion process failed: {error!r}")
 
 
 def _print_outcomes(outcomes: Iterable[_Outcome]) -> int:
@@ -168,8 +177,8 @@ def _print_outcomes(outcomes: Iterable[_Outcome]) -> int:
 
 
 def _refuse_clashes(jobs: list[tuple[Path, Path]], parser: argparse.ArgumentParser) -> None:
-    """Two inputs writing one output, or an output replacing another input while it may be
-    read in parallel, would lose data: refused before anything is written."""
+    """Two inputs writing one output, or an output replacing an input (perhaps while another
+    process reads it), would lose data: refused before anything is converted."""
     inputs = {os.path.abspath(src): src for src, _ in jobs}
     outputs: dict[str, Path] = {}
     for src, dst in jobs:
