@@ -87,6 +87,9 @@ def convert(
         raise ValueError("the output is the input file itself")
     if output.is_dir():
         raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), str(output))
+    folder = output.parent
+    if not folder.is_dir():
+        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), str(folder))
 
     started = time.perf_counter()
     temporary = _create_temporary(output)
