@@ -95,6 +95,7 @@ def convert(
     temporary = _create_temporary(output)
     try:
         _convert_into(source, temporary, output, direction, config, verify)
+        _sync(temporary)
         os.replace(temporary, output)
     except BaseException:
         temporary.unlink(missing_ok=True)
@@ -131,6 +132,16 @@ def _convert_into(
             result = _quarn.is_valid_binary_gcode(written, True)
         if result != _quarn.EResult.Success:
             raise QuarnError(result, output)
+
+
+def _sync(path: Path) -> None:
+    """Puts the file's data on disk, so that the rename never exposes an empty file after
+    a crash."""
+    descriptor = os.open(path, os.O_RDONLY)
+    try:
+        os.fsync(descriptor)
+    finally:
+        os.close(descriptor)
 
 
 def _same_file(a: Path, b: Path) -> bool:
