@@ -28,6 +28,10 @@ def open_handle(path: StrPath, mode: str) -> Iterator[_quarn.FILEWrapper]:
         with open(name, "rb"):  # raises FileNotFoundError, PermissionError, ...
             pass
     try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        raise ValueError("the library takes only file names that are valid UTF-8") from None
+    try:
         handle = _quarn.open(name, mode)
     except RuntimeError as error:
         raise OSError(f"{name}: {error}") from None

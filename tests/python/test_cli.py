@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import json
+import os
 import subprocess
 import sys
 from pathlib import Path
@@ -182,7 +183,10 @@ def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path)
 
 def bad_inputs(tmp_path: Path) -> dict[str, Path]:
     ascii_file = write_slicer_gcode(tmp_path / "ascii.gcode")
+    not_utf8 = tmp_path / os.fsdecode(b"\xff.qgcode")  # the library takes names as UTF-8
+    valid_file().write(not_utf8)
     return {
+        "not UTF-8 name": not_utf8,
         "missing": tmp_path / "missing.qgcode",
         "directory": tmp_path,
         "ascii": ascii_file,
@@ -206,6 +210,8 @@ def bad_inputs(tmp_path: Path) -> dict[str, Path]:
         ("convert", "missing", "No such file or directory"),
         ("convert", "directory", "Is a directory"),
         ("convert", "corrupt", "InvalidChecksum"),
+        ("info", "not UTF-8 name", "valid UTF-8"),
+        ("convert", "not UTF-8 name", "valid UTF-8"),
     ],
 )
 def test_bad_input_gives_one_line_and_exit_1(
@@ -216,5 +222,6 @@ def test_bad_input_gives_one_line_and_exit_1(
     run = quarn(command, path, *extra)
     assert run.returncode == 1
     line = one_error_line(run)
-    assert line.startswith(f"quarn: error: {path}: ") and message in line
+    shown = str(path).encode("utf-8", "backslashreplace").decode()
+    assert line.startswith(f"quarn: error: {shown}: ") and message in line
     assert not (tmp_path / "images").exists() and not (tmp_path / "corrupt.gcode").exists()
