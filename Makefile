@@ -13,9 +13,10 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DQUARN_WERROR=ON
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
-.PHONY: test demo setup install cpp-test asan-test py-test format format-check bench fuzz clean
+.PHONY: test demo setup install cpp-test asan-test cpp-package py-test format format-check bench \
+	fuzz clean
 
-test: format-check cpp-test asan-test py-test
+test: format-check cpp-test asan-test cpp-package py-test
 	@echo "all tests passed"
 
 demo: install
@@ -39,6 +40,17 @@ asan-test: setup
 	$(CMAKE) --build build/asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		$(CTEST) --test-dir build/asan --output-on-failure
+
+# The C++ package: installed from build/dev into a scratch prefix, then examples/cpp is
+# built against it with find_package(quarn) and run on the sample.
+cpp-package: cpp-test
+	rm -rf build/package build/cpp-example
+	$(CMAKE) --install build/dev --prefix build/package --component devel >/dev/null
+	$(CMAKE) -S examples/cpp -B build/cpp-example -G Ninja \
+		-DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+		-DCMAKE_PREFIX_PATH=$(abspath build/package) >/dev/null
+	$(CMAKE) --build build/cpp-example
+	build/cpp-example/quarn_blocks examples/sample.qgcode
 
 # The Python tests use the installed module and the test-only hooks of build/dev.
 py-test: install cpp-test

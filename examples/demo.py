@@ -50,8 +50,9 @@ def main() -> None:
     print(f"quarn {q.__version__}: {SOURCE.name}")
     print(f"  ASCII G-code   {ascii_size:>10,} bytes")
     print(
-        f"  binary G-code  {binary_size:>10,} bytes  ({binary_size / ascii_size:.1%} of the ASCII size,"
-        f" ratio {ascii_size / binary_size:.2f}:1)"
+        f"  binary G-code  {binary_size:>10,} bytes  "
+        f"({binary_size / ascii_size:.1%} of the ASCII size, "
+        f"ratio {ascii_size / binary_size:.2f}:1)"
     )
     print(f"  validated with checksums: {valid.name}")
     print(f"  ASCII -> binary {to_binary * 1000:8.1f} ms  -> {binary.relative_to(HERE.parent)}")

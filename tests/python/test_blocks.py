@@ -99,7 +99,7 @@ def test_invalid_utf8_raises_on_access(opened):
     text = q.GCodeBlock()
     assert text.read_data(f2, file_header, block_header) == R.Success
     with pytest.raises(UnicodeDecodeError):
-        text.raw_data
+        _ = text.raw_data
 
 
 def test_thumbnail_params_follow_the_block(opened):

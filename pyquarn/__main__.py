@@ -1,0 +1,7 @@
+"""`python -m pyquarn`: the quarn command."""
+
+import sys
+
+from .cli import main
+
+sys.exit(main())

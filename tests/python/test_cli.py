@@ -1,0 +1,227 @@
+"""The quarn command, run as a separate process as users run it."""
+
+from __future__ import annotations
+
+import json
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+from gcode_files import ThumbnailFormat, thumbnail, valid_file
+from slicer_files import NOT_FROM_THE_SLICER, write_slicer_gcode
+
+import pyquarn
+
+ROOT = Path(__file__).resolve().parents[2]
+SAMPLE = ROOT / "examples" / "sample.qgcode"
+
+
+def quarn(*args: object, cwd: Path | None = None) -> subprocess.CompletedProcess[str]:
+    command = [sys.executable, "-m", "pyquarn", *map(str, args)]
+    return subprocess.run(command, capture_output=True, text=True, cwd=cwd)
+
+
+def one_error_line(run: subprocess.CompletedProcess[str]) -> str:
+    assert "Traceback" not in run.stderr
+    lines = run.stderr.splitlines()
+    assert len(lines) == 1, run.stderr
+    assert lines[0].startswith("quarn: error: ")
+    return lines[0]
+
+
+def damaged(path: Path) -> Path:
+    file = valid_file()
+    file.blocks[-1].damage_checksum = True
+    return file.write(path)
+
+
+def test_console_script_and_help_of_every_command() -> None:
+    script = Path(sys.executable).with_name("quarn")
+    run = subprocess.run([script, "--help"], capture_output=True, text=True)
+    assert run.returncode == 0 and "convert" in run.stdout and "thumbnails" in run.stdout
+    for command in ("convert", "info", "verify", "thumbnails"):
+        run = quarn(command, "--help")
+        assert run.returncode == 0 and run.stdout.startswith(f"usage: quarn {command}")
+
+
+def test_convert_prints_a_line_per_file(tmp_path: Path) -> None:
+    source = write_slicer_gcode(tmp_path / "part.gcode")
+    run = quarn("convert", source)
+    assert run.returncode == 0, run.stderr
+    output = tmp_path / "part.qgcode"
+    size_in, size_out = source.stat().st_size, output.stat().st_size
+    line = run.stdout.strip()
+    assert line.startswith(f"ok {source} -> {output} (ascii to binary): ")
+    assert f"{size_in:,} -> {size_out:,} bytes" in line
+    assert f"ratio {size_out / size_in:.3f}" in line and line.endswith(" s")
+
+    run = quarn("convert", output, "-o", tmp_path / "back.gcode")
+    assert run.returncode == 0 and "(binary to ascii)" in run.stdout
+    assert "G1 X20 Y10 E1.5\n" in (tmp_path / "back.gcode").read_text()
+
+
+def test_convert_options_reach_the_configuration(tmp_path: Path) -> None:
+    source = write_slicer_gcode(tmp_path / "part.gcode")
+    run = quarn(
+        "convert", source, "--gcode-compression", "deflate", "--gcode-encoding", "NONE",
+        "--metadata-compression", "Heatshrink_11_4", "--checksum", "none",
+    )  # fmt: skip
+    assert run.returncode == 0, run.stderr
+    file = pyquarn.info(tmp_path / "part.qgcode")
+    assert file.checksum_type.name == "none"
+    kinds = {block.type.name: block.compression.name for block in file.blocks}
+    assert kinds["GCode"] == "Deflate" and kinds["SlicerMetadata"] == "Heatshrink_11_4"
+
+
+def test_convert_many_files_in_parallel(tmp_path: Path) -> None:
+    out = tmp_path / "out"
+    out.mkdir()
+    sources = [write_slicer_gcode(tmp_path / f"p{i}.gcode") for i in range(3)]
+    bad = tmp_path / "bad.gcode"
+    bad.write_text(NOT_FROM_THE_SLICER)
+    binary = SAMPLE
+    run = quarn("convert", "-j", 3, "-d", out, *sources, bad, binary)
+    assert run.returncode == 1
+    assert [line.split()[1] for line in run.stdout.splitlines()] == [
+        *map(str, sources),
+        str(binary),
+    ]
+    assert "InvalidAsciiGCodeFile" in one_error_line(run) and str(bad) in run.stderr
+    assert sorted(p.name for p in out.iterdir()) == [
+        "p0.qgcode", "p1.qgcode", "p2.qgcode", "sample.gcode",
+    ]  # fmt: skip
+    assert all(pyquarn.verify(out / f"p{i}.qgcode") == pyquarn.EResult.Success for i in range(3))
+
+
+def test_failed_conversion_keeps_the_existing_output(tmp_path: Path) -> None:
+    bad = tmp_path / "bad.gcode"
+    bad.write_text(NOT_FROM_THE_SLICER)
+    existing = tmp_path / "bad.qgcode"
+    existing.write_bytes(b"keep me")
+    run = quarn("convert", bad)
+    assert run.returncode == 1
+    assert existing.read_bytes() == b"keep me"
+    run = quarn("convert", bad, "-o", tmp_path / "fresh.qgcode")
+    assert run.returncode == 1
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["bad.gcode", "bad.qgcode"]
+
+
+@pytest.mark.parametrize(
+    "args",
+    [
+        ["convert", "a.gcode", "b.gcode", "-o", "x.qgcode"],
+        ["convert", "a.gcode", "-o", "x.qgcode", "-d", "."],
+        ["convert", "a.gcode", "-d", "no-such-folder"],
+        ["convert", "a.gcode", "--gcode-compression", "zip"],
+        ["convert", "a.gcode", "-j", "0"],
+        ["convert", "a.gcode", "sub/a.gcode", "-d", "out"],  # one output for two inputs
+        ["convert", "a.gcode", "a.qgcode"],  # a.qgcode is an input and a's output
+        ["convert", "a.gcode", "-o", "./a.gcode"],
+        ["convert"],
+        ["info"],
+        ["thumbnails", "a.qgcode"],
+        ["frobnicate"],
+    ],
+)
+def test_usage_errors_exit_2_and_write_nothing(tmp_path: Path, args: list[str]) -> None:
+    write_slicer_gcode(tmp_path / "a.gcode")
+    (tmp_path / "sub").mkdir()
+    (tmp_path / "out").mkdir()
+    write_slicer_gcode(tmp_path / "sub" / "a.gcode")
+    valid_file().write(tmp_path / "a.qgcode")
+    before = sorted(p.relative_to(tmp_path) for p in tmp_path.rglob("*"))
+    run = quarn(*args, cwd=tmp_path)
+    assert run.returncode == 2
+    assert "usage: quarn" in run.stderr and "Traceback" not in run.stderr
+    assert sorted(p.relative_to(tmp_path) for p in tmp_path.rglob("*")) == before
+
+
+def test_info_table_and_json() -> None:
+    run = quarn("info", SAMPLE)
+    assert run.returncode == 0
+    lines = run.stdout.splitlines()
+    assert lines[0] == f"{SAMPLE}: binary G-code version 1, checksum CRC32, 951 bytes, 8 blocks"
+    assert lines[2].split() == ["#", "offset", "type", "compression", "data", "stored", "size"]
+    assert lines[3].split() == ["0", "10", "FileMetadata", "none", "28", "28", "42"]
+    assert lines[7].split() == ["4", "730", "SlicerMetadata", "Deflate", "53", "47", "65"]
+    assert "  Producer = quarn sample 0.2.1" in lines
+    assert "  printer_model = T1" in lines
+    assert lines[-2:] == ["Thumbnails:", "  PNG 16x16, 463 bytes"]
+
+    run = quarn("info", SAMPLE, "--json")
+    assert run.returncode == 0
+    assert json.loads(run.stdout) == pyquarn.info(SAMPLE).to_dict()
+
+
+def test_verify_every_file(tmp_path: Path) -> None:
+    bad = damaged(tmp_path / "bad.qgcode")
+    run = quarn("verify", SAMPLE)
+    assert (run.returncode, run.stdout, run.stderr) == (0, f"ok {SAMPLE}\n", "")
+    run = quarn("verify", SAMPLE, bad)
+    assert run.returncode == 1 and run.stdout == f"ok {SAMPLE}\n"
+    assert one_error_line(run) == f"quarn: error: {bad}: InvalidChecksum: Invalid checksum"
+
+
+def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path) -> None:
+    images = [
+        (b"png bytes", 16, 16, ThumbnailFormat.PNG),
+        (b"jpg bytes", 160, 120, ThumbnailFormat.JPG),
+        (b"qoi bytes", 300, 200, ThumbnailFormat.QOI),
+    ]
+    blocks = [thumbnail(data, w, h, format=f) for data, w, h, f in images]
+    source = valid_file(thumbnails=blocks).write(tmp_path / "part.qgcode")
+    out = tmp_path / "images" / "new"
+    run = quarn("thumbnails", source, "-o", out)
+    assert run.returncode == 0, run.stderr
+    names = ["part_1_16x16.png", "part_2_160x120.jpg", "part_3_300x200.qoi"]
+    assert sorted(p.name for p in out.iterdir()) == names
+    assert [(out / name).read_bytes() for name in names] == [data for data, *_ in images]
+    assert len(run.stdout.splitlines()) == 3
+
+
+def bad_inputs(tmp_path: Path) -> dict[str, Path]:
+    ascii_file = write_slicer_gcode(tmp_path / "ascii.gcode")
+    not_utf8 = tmp_path / os.fsdecode(b"\xff.qgcode")  # the library takes names as UTF-8
+    valid_file().write(not_utf8)
+    return {
+        "not UTF-8 name": not_utf8,
+        "missing": tmp_path / "missing.qgcode",
+        "directory": tmp_path,
+        "ascii": ascii_file,
+        "corrupt": damaged(tmp_path / "corrupt.qgcode"),
+    }
+
+
+@pytest.mark.parametrize(
+    ("command", "kind", "message"),
+    [
+        ("info", "missing", "No such file or directory"),
+        ("info", "directory", "Is a directory"),
+        ("info", "ascii", "InvalidMagicNumber"),
+        ("info", "corrupt", "InvalidChecksum"),
+        ("verify", "missing", "No such file or directory"),
+        ("verify", "directory", "Is a directory"),
+        ("verify", "ascii", "InvalidMagicNumber"),
+        ("thumbnails", "missing", "No such file or directory"),
+        ("thumbnails", "ascii", "InvalidMagicNumber"),
+        ("thumbnails", "corrupt", "InvalidChecksum"),
+        ("convert", "missing", "No such file or directory"),
+        ("convert", "directory", "Is a directory"),
+        ("convert", "corrupt", "InvalidChecksum"),
+        ("info", "not UTF-8 name", "valid UTF-8"),
+        ("convert", "not UTF-8 name", "valid UTF-8"),
+    ],
+)
+def test_bad_input_gives_one_line_and_exit_1(
+    tmp_path: Path, command: str, kind: str, message: str
+) -> None:
+    path = bad_inputs(tmp_path)[kind]
+    extra = ["-o", tmp_path / "images"] if command == "thumbnails" else []
+    run = quarn(command, path, *extra)
+    assert run.returncode == 1
+    line = one_error_line(run)
+    shown = str(path).encode("utf-8", "backslashreplace").decode()
+    assert line.startswith(f"quarn: error: {shown}: ") and message in line
+    assert not (tmp_path / "images").exists() and not (tmp_path / "corrupt.gcode").exists()
