@@ -114,7 +114,8 @@ int main(int argc, char** argv) {
 
     // Codec seeds: G-code text and its MeatPack forms; a 2-byte output size before a
     // heatshrink stream; a 4-byte declared size before a zlib stream or a heatshrink stream.
-    const std::string gcode = "G1 X10.5 Y3 E0.1\nM104 S200 ; heat\n;comment\nG28\ng1 x1 e2\n";
+    const std::string gcode = "G1 X10.5 Y3 E0.1\nM104 S200 ; heat\n;comment\nG28\ng1 x1 e2\n"
+                              "G1 X10.5 Y3.5 E0.2\nG1 X10.5 Y4 E0.3\nG1 X10.5 Y3.5 E0.2\n";
     const Bytes text(gcode.begin(), gcode.end());
     write_file(codecs / "gcode_text", text);
     for (const uint8_t flags : {uint8_t{0}, uint8_t{binarize::OmitWhitespace},
