@@ -58,6 +58,11 @@ EResult ThumbnailBlock::read_data(FILE& file, const core::FileHeader& file_heade
     const size_t size = block_header.uncompressed_size;
     if (size == 0)
         return EResult::InvalidThumbnailDataSize;
+    // The data is read raw, but navigation puts the next block after the stored size, which
+    // is compressed_size when the header names a compression: a block whose two sizes differ
+    // cannot be read without losing the next block.
+    if (block_header.is_compressed() && block_header.compressed_size != size)
+        return EResult::InvalidThumbnailDataSize;
     if (!core::has_bytes_left(file, size))
         return EResult::ReadError;
     data.resize(size);

@@ -18,7 +18,9 @@ struct ThumbnailBlock {
     // Validates (format, width, height, data size, in this order), then writes the complete
     // block; nothing is written when validation fails.
     core::EResult write(FILE& file, core::EChecksumType checksum_type) const;
-    // From the block parameters to the next block header; replaces data.
+    // From the block parameters to the next block header; replaces data. The data is taken
+    // raw whatever the header's compression; a header naming one with a compressed_size other
+    // than uncompressed_size is InvalidThumbnailDataSize.
     core::EResult read_data(FILE& file, const core::FileHeader& file_header,
                             const core::BlockHeader& block_header);
 };

@@ -75,6 +75,10 @@ TEST(ThumbnailBlock, ReadRefusals) {
          14},
         // parameters cut short
         {bytes({5, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}), EResult::ReadError, 11},
+        // a compression named and 3 bytes stored, but 2 declared: reading 2 raw bytes would
+        // leave the stream inside the block
+        {bytes({5, 0, 1, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0, 0, 1, 0, 1, 0, 'x', 'y', 'z'}),
+         EResult::InvalidThumbnailDataSize, 18},
     };
     for (const Case& c : cases) {
         TempFile f(c.file);
@@ -84,4 +88,15 @@ TEST(ThumbnailBlock, ReadRefusals) {
         EXPECT_EQ(back.read_data(*f, FileHeader{}, header), c.expected);
         EXPECT_EQ(f.position(), c.position);
     }
+}
+
+TEST(ThumbnailBlock, ACompressionInTheHeaderIsNotConsultedWhenBothSizesAgree) {
+    const Bytes file = bytes({5, 0, 1, 0, 2, 0, 0, 0, 2, 0, 0, 0, 0, 0, 1, 0, 1, 0, 'x', 'y'});
+    TempFile f(file);
+    BlockHeader header;
+    ASSERT_EQ(header.read(*f), EResult::Success);
+    ThumbnailBlock back;
+    ASSERT_EQ(back.read_data(*f, FileHeader{}, header), EResult::Success);
+    EXPECT_EQ(back.data, bytes("xy"));
+    EXPECT_EQ(f.position(), static_cast<long>(file.size()));
 }
