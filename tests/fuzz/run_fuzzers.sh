@@ -3,7 +3,7 @@
 # FUZZ_SECONDS (default 60) over its seed corpus: new inputs go to build/fuzz/corpus/<target>,
 # crashes, hangs and over-allocations to build/fuzz/artifacts/<target>/.
 #   tests/fuzz/run_fuzzers.sh [target...]
-# (targets: binary_read ascii_convert codecs gcode_reader; all by default).
+# (targets: binary_read ascii_convert codecs gcode_reader binarizer; all by default).
 # CMAKE, NINJA and JOBS name the tools (the Makefile passes those of .venv); extra libFuzzer
 # flags can be given in FUZZ_FLAGS.
 set -euo pipefail
@@ -14,10 +14,10 @@ cmake=${CMAKE:-.venv/bin/cmake}
 ninja=${NINJA:-$PWD/.venv/bin/ninja}
 jobs=${JOBS:-2}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(binary_read ascii_convert codecs gcode_reader)
+[ ${#targets[@]} -gt 0 ] || targets=(binary_read ascii_convert codecs gcode_reader binarizer)
 
 # Inputs big enough to hold several blocks or a few hundred lines.
-declare -A max_len=([binary_read]=65536 [ascii_convert]=16384 [codecs]=16384 [gcode_reader]=8192)
+declare -A max_len=([binary_read]=65536 [ascii_convert]=16384 [codecs]=16384 [gcode_reader]=8192 [binarizer]=8192)
 
 # clang with the libFuzzer runtime, installed from Debian when missing.
 probe() {
