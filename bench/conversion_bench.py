@@ -10,7 +10,6 @@ in one run:
 """
 
 import json
-import struct
 import subprocess
 import sys
 import tempfile
@@ -19,6 +18,7 @@ from pathlib import Path
 
 import _quarn as q
 import heatshrink2
+from payloads import meatpacked_payloads
 
 CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
 SOURCE = CORPUS / "logo.gcode"
@@ -41,21 +41,6 @@ def convert(function, src: Path, dst: Path, *args) -> None:
     q.close(fout)
     if result != q.EResult.Success:
         raise SystemExit(f"{function.__name__} of {src}: {result.name}")
-
-
-def gcode_payloads(binary: Path) -> list[bytes]:
-    """The stored data of every G-code block of an uncompressed file."""
-    data, payloads, at = binary.read_bytes(), [], 10
-    checksum = struct.unpack_from("<H", data, 8)[0] * 4
-    while at < len(data):
-        kind, compression, size = struct.unpack_from("<HHI", data, at)
-        header = 12 if compression else 8
-        stored = struct.unpack_from("<I", data, at + 8)[0] if compression else size
-        params = 6 if kind == 5 else 2
-        if kind == 1:
-            payloads.append(data[at + header + params : at + header + params + stored])
-        at += header + params + stored + checksum
-    return payloads
 
 
 def four_times(source: Path, target: Path) -> Path:
@@ -105,14 +90,11 @@ def peak_memory(src: Path, dst: Path, direction: str) -> float:
 
 
 def measure(source: Path, work: Path) -> dict:
-    binary, plain, text = work / "b.qgcode", work / "p.qgcode", work / "t.gcode"
+    binary, text = work / "b.qgcode", work / "t.gcode"
     to_binary = best_of(lambda: convert(q.from_ascii_to_binary, source, binary))
     to_ascii = best_of(lambda: convert(q.from_binary_to_ascii, binary, text, True))
 
-    config = q.get_config()
-    config.compression.gcode = q.CompressionType.none
-    convert(q.from_ascii_to_binary, source, plain, config)
-    payloads = gcode_payloads(plain)
+    payloads = meatpacked_payloads(source, work)
     compressed = [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads]
     compress = best_of(
         lambda: [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads], 1

@@ -15,36 +15,33 @@ constexpr size_t max_stored_size = std::numeric_limits<uint32_t>::max();
 
 } // namespace
 
-EResult make_stored_block(core::EBlockType type, core::ECompressionType compression,
-                          std::vector<uint8_t> encoded, EResult encoding_error, StoredBlock& out) {
-    out.header =
-        core::BlockHeader(static_cast<uint16_t>(type), static_cast<uint16_t>(compression), 0, 0);
-    out.data.clear();
-    if (encoded.empty())
-        return EResult::Success;
-    if (encoded.size() > max_stored_size)
-        return encoding_error;
-    out.header.uncompressed_size = static_cast<uint32_t>(encoded.size());
-    if (compression == core::ECompressionType::None) {
-        out.data = std::move(encoded);
-        return EResult::Success;
+EResult write_encoded_block(FILE& file, core::EBlockType type, core::ECompressionType compression,
+                            uint16_t parameter, std::vector<uint8_t> encoded,
+                            EResult encoding_error, core::Checksum& checksum) {
+    core::BlockHeader header(static_cast<uint16_t>(type), static_cast<uint16_t>(compression), 0, 0);
+    std::vector<uint8_t> compressed;
+    const std::vector<uint8_t>* stored = &encoded;
+    if (!encoded.empty()) {
+        if (encoded.size() > max_stored_size)
+            return encoding_error;
+        header.uncompressed_size = static_cast<uint32_t>(encoded.size());
+        if (compression != core::ECompressionType::None) {
+            if (!compress_data(encoded, compressed, compression) ||
+                compressed.size() > max_stored_size)
+                return EResult::DataCompressionError;
+            header.compressed_size = static_cast<uint32_t>(compressed.size());
+            stored = &compressed;
+        }
     }
-    if (!compress_data(encoded, out.data, compression) || out.data.size() > max_stored_size)
-        return EResult::DataCompressionError;
-    out.header.compressed_size = static_cast<uint32_t>(out.data.size());
-    return EResult::Success;
-}
 
-EResult write_stored_block(FILE& file, StoredBlock& block, uint16_t parameter,
-                           core::Checksum& checksum) {
-    if (const EResult r = block.header.write(file); r != EResult::Success)
+    if (const EResult r = header.write(file); r != EResult::Success)
         return r;
     if (!core::write_le(file, parameter) ||
-        !core::write_exact(file, block.data.data(), block.data.size()))
+        !core::write_exact(file, stored->data(), stored->size()))
         return EResult::WriteError;
-    core::append_block_header(checksum, block.header);
+    core::append_block_header(checksum, header);
     checksum.append_u16(parameter);
-    checksum.append(block.data);
+    checksum.append(*stored);
     return EResult::Success;
 }
 

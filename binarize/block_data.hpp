@@ -12,22 +12,15 @@
 
 namespace quarn::binarize {
 
-// A block ready to be written: its header and the bytes stored after the parameter.
-struct StoredBlock {
-    core::BlockHeader header;
-    std::vector<uint8_t> data;
-};
-
-// Fills the header's sizes and compresses when asked. Empty content stores nothing, whatever
-// the compression. encoding_error is returned when the encoded data would not fit the 32-bit
-// size field; DataCompressionError when compression fails or its output would not fit.
-core::EResult make_stored_block(core::EBlockType type, core::ECompressionType compression,
-                                std::vector<uint8_t> encoded, core::EResult encoding_error,
-                                StoredBlock& out);
-
-// Writes header, the 2-byte parameter and the data, then feeds them to the checksum.
-core::EResult write_stored_block(FILE& file, StoredBlock& block, uint16_t parameter,
-                                 core::Checksum& checksum);
+// Writes a block of encoded content: header, the 2-byte parameter and the stored data, then
+// feeds them to the checksum (which it does not write). Empty content stores nothing,
+// whatever the compression. Before anything is written: encoding_error when the encoded data
+// would not fit the 32-bit size field, DataCompressionError when compression fails or its
+// output would not fit.
+core::EResult write_encoded_block(FILE& file, core::EBlockType type,
+                                  core::ECompressionType compression, uint16_t parameter,
+                                  std::vector<uint8_t> encoded, core::EResult encoding_error,
+                                  core::Checksum& checksum);
 
 // Reads the block's stored data from the current position and uncompresses it into content.
 // A size larger than what is left in the stream is a ReadError before anything is allocated;

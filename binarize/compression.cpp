@@ -15,39 +15,63 @@ namespace {
 
 constexpr size_t chunk_size = 2048;
 
+// A zlib stream over all of src whose output goes through one 2048-byte chunk, appended to
+// dst each time it fills and once more, partly filled, at the end.
+class ChunkedStream {
+public:
+    ChunkedStream(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) : m_dst(dst) {
+        m_stream.next_in = const_cast<Bytef*>(src.data());
+        m_stream.avail_in = static_cast<uInt>(src.size());
+        reset_output();
+    }
+    ChunkedStream(const ChunkedStream&) = delete;
+    ChunkedStream& operator=(const ChunkedStream&) = delete;
+
+    z_stream* get() { return &m_stream; }
+    bool has_input() const { return m_stream.avail_in > 0; }
+
+    void flush_if_full() {
+        if (m_stream.avail_out == 0) {
+            m_dst.insert(m_dst.end(), m_chunk.begin(), m_chunk.end());
+            reset_output();
+        }
+    }
+    void flush_rest() {
+        m_dst.insert(m_dst.end(), m_chunk.begin(),
+                     m_chunk.begin() + (chunk_size - m_stream.avail_out));
+    }
+
+private:
+    void reset_output() {
+        m_stream.next_out = m_chunk.data();
+        m_stream.avail_out = chunk_size;
+    }
+
+    std::vector<uint8_t>& m_dst;
+    std::array<uint8_t, chunk_size> m_chunk{};
+    z_stream m_stream{};
+};
+
 bool deflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
     dst.clear();
-    std::array<uint8_t, chunk_size> chunk{};
-    z_stream stream{};
-    stream.next_in = const_cast<Bytef*>(src.data());
-    stream.avail_in = static_cast<uInt>(src.size());
-    stream.next_out = chunk.data();
-    stream.avail_out = chunk_size;
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
+    ChunkedStream stream(src, dst);
+    if (deflateInit(stream.get(), Z_DEFAULT_COMPRESSION) != Z_OK)
         return false;
-
-    auto flush_full_chunk = [&] {
-        if (stream.avail_out == 0) {
-            dst.insert(dst.end(), chunk.begin(), chunk.end());
-            stream.next_out = chunk.data();
-            stream.avail_out = chunk_size;
-        }
-    };
-    while (stream.avail_in > 0) {
-        if (deflate(&stream, Z_NO_FLUSH) != Z_OK) {
-            deflateEnd(&stream);
+    while (stream.has_input()) {
+        if (deflate(stream.get(), Z_NO_FLUSH) != Z_OK) {
+            deflateEnd(stream.get());
             return false;
         }
-        flush_full_chunk();
+        stream.flush_if_full();
     }
     int result;
     do {
-        flush_full_chunk();
-        result = deflate(&stream, Z_FINISH);
+        stream.flush_if_full();
+        result = deflate(stream.get(), Z_FINISH);
     } while (result == Z_OK);
     if (result == Z_STREAM_END)
-        dst.insert(dst.end(), chunk.begin(), chunk.begin() + (chunk_size - stream.avail_out));
-    deflateEnd(&stream);
+        stream.flush_rest();
+    deflateEnd(stream.get());
     return result == Z_STREAM_END;
 }
 
@@ -57,39 +81,26 @@ bool inflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
     // The declared size is only a capacity hint, capped so that a forged header cannot make
     // us reserve more than the stream could plausibly need.
     dst.reserve(std::min(uncompressed_size, max_heatshrink_output(src.size())));
-    std::array<uint8_t, chunk_size> chunk{};
-    z_stream stream{};
-    stream.next_in = const_cast<Bytef*>(src.data());
-    stream.avail_in = static_cast<uInt>(src.size());
-    stream.next_out = chunk.data();
-    stream.avail_out = chunk_size;
-    if (inflateInit(&stream) != Z_OK)
+    ChunkedStream stream(src, dst);
+    if (inflateInit(stream.get()) != Z_OK)
         return false;
-
-    auto flush_full_chunk = [&] {
-        if (stream.avail_out == 0) {
-            dst.insert(dst.end(), chunk.begin(), chunk.end());
-            stream.next_out = chunk.data();
-            stream.avail_out = chunk_size;
-        }
-    };
     int result = Z_OK;
-    while (stream.avail_in > 0 && result != Z_STREAM_END) {
-        result = inflate(&stream, Z_NO_FLUSH);
+    while (stream.has_input() && result != Z_STREAM_END) {
+        result = inflate(stream.get(), Z_NO_FLUSH);
         if (result != Z_OK && result != Z_STREAM_END) {
-            inflateEnd(&stream);
+            inflateEnd(stream.get());
             return false;
         }
-        flush_full_chunk();
+        stream.flush_if_full();
     }
     // Z_FINISH after Z_STREAM_END keeps answering Z_STREAM_END, so one loop serves both.
     do {
-        flush_full_chunk();
-        result = inflate(&stream, Z_FINISH);
+        stream.flush_if_full();
+        result = inflate(stream.get(), Z_FINISH);
     } while (result == Z_OK);
     if (result == Z_STREAM_END)
-        dst.insert(dst.end(), chunk.begin(), chunk.begin() + (chunk_size - stream.avail_out));
-    inflateEnd(&stream);
+        stream.flush_rest();
+    inflateEnd(stream.get());
     return result == Z_STREAM_END;
 }
 

@@ -43,13 +43,10 @@ EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
     std::vector<uint8_t> encoded;
     if (!raw_data.empty() && !encode_gcode(raw_data, encoding_type, encoded))
         return EResult::GCodeEncodingError;
-    StoredBlock block;
-    if (const EResult r = make_stored_block(core::EBlockType::GCode, compression_type,
-                                            std::move(encoded), EResult::GCodeEncodingError, block);
-        r != EResult::Success)
-        return r;
     core::Checksum checksum(checksum_type);
-    if (const EResult r = write_stored_block(file, block, encoding_type, checksum);
+    if (const EResult r =
+            write_encoded_block(file, core::EBlockType::GCode, compression_type, encoding_type,
+                                std::move(encoded), EResult::GCodeEncodingError, checksum);
         r != EResult::Success)
         return r;
     return checksum.write(file);

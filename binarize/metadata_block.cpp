@@ -49,12 +49,8 @@ EResult BaseMetadataBlock::write(FILE& file, core::EBlockType block_type,
     std::vector<uint8_t> encoded;
     if (!raw_data.empty() && !encode_metadata(raw_data, encoding_type, encoded))
         return EResult::MetadataEncodingError;
-    StoredBlock block;
-    if (const EResult r = make_stored_block(block_type, compression_type, std::move(encoded),
-                                            EResult::MetadataEncodingError, block);
-        r != EResult::Success)
-        return r;
-    return write_stored_block(file, block, encoding_type, checksum);
+    return write_encoded_block(file, block_type, compression_type, encoding_type,
+                               std::move(encoded), EResult::MetadataEncodingError, checksum);
 }
 
 EResult BaseMetadataBlock::read_data(FILE& file, const core::BlockHeader& block_header) {

@@ -6,6 +6,7 @@
 // the chunk end, so the cut never bites there; the only cut that matters is the end of the
 // input. Hence every position p is encoded with cap = min(16, n - p), and the window always
 // reaches 2^W bytes back.
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -19,46 +20,52 @@ using detail::Match;
 using detail::MatchFinder;
 using detail::max_match;
 
-// Packs symbols most significant bit first into a buffer sized for the worst case.
+// Packs symbols most significant bit first into a buffer sized for the worst case plus 8 bytes:
+// every put stores the whole 64-bit accumulator and keeps its complete bytes, which avoids a
+// data-dependent loop per symbol.
 class BitWriter {
 public:
+    static constexpr size_t slack = 8;
+
     explicit BitWriter(uint8_t* out) : m_out(out) {}
 
     // Appends the low count bits of value (count <= 24).
     void put(uint32_t value, unsigned count) {
-        m_acc = m_acc << count | value;
+        m_acc |= uint64_t{value} << (64 - m_bits - count);
         m_bits += count;
-        while (m_bits >= 8) {
-            m_bits -= 8;
-            *m_out++ = static_cast<uint8_t>(m_acc >> m_bits);
-        }
+        store_big_endian(m_acc, m_out);
+        m_out += m_bits / 8;
+        m_acc <<= m_bits & ~7u;
+        m_bits %= 8;
     }
 
-    // Pads the last byte with zero bits; returns the end of the output.
-    uint8_t* finish() {
-        if (m_bits > 0)
-            *m_out++ = static_cast<uint8_t>(m_acc << (8 - m_bits));
-        m_bits = 0;
-        return m_out;
-    }
+    // The end of the output, the last byte padded with zero bits.
+    uint8_t* finish() const { return m_out + (m_bits > 0 ? 1 : 0); }
 
 private:
+    // The swap is written out portably; compilers turn it into one instruction.
+    static void store_big_endian(uint64_t v, uint8_t* out) {
+        if constexpr (std::endian::native == std::endian::little) {
+            v = v << 32 | v >> 32;
+            v = (v & 0x0000FFFF0000FFFFu) << 16 | (v >> 16 & 0x0000FFFF0000FFFFu);
+            v = (v & 0x00FF00FF00FF00FFu) << 8 | (v >> 8 & 0x00FF00FF00FF00FFu);
+        }
+        std::memcpy(out, &v, 8);
+    }
+
     uint8_t* m_out;
-    uint64_t m_acc = 0; // only the low m_bits bits are pending
-    unsigned m_bits = 0;
+    uint64_t m_acc = 0;  // pending bits, left-aligned; the rest is zero
+    unsigned m_bits = 0; // fewer than 8 between puts
 };
 
-template <class Pos>
+template <class Pos, unsigned MinLength>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
                    uint8_t* out) {
-    // A back-reference costs 1 + W + 4 bits; the standard encoder takes a match only when it
-    // is longer than that in whole bytes: 2 bytes for W <= 10, 3 bytes from W = 11 on.
-    const unsigned min_length = (1 + window_bits + lookahead_bits) / 8 + 1;
-    MatchFinder<Pos> finder(buffer, base, window_bits, min_length);
+    MatchFinder<Pos, MinLength> finder(buffer, base, window_bits);
     BitWriter writer(out);
     for (size_t p = 0; p < size;) {
         const unsigned cap = static_cast<unsigned>(std::min<size_t>(max_match, size - p));
-        const Match match = cap >= min_length ? finder.find(base + p, cap) : Match{};
+        const Match match = cap >= MinLength ? finder.find(base + p, cap) : Match{};
         if (match.length == 0) {
             writer.put(0x100u | buffer[base + p], 9);
             ++p;
@@ -72,6 +79,16 @@ size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned win
     return static_cast<size_t>(writer.finish() - out);
 }
 
+template <class Pos>
+size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
+                   uint8_t* out) {
+    // A back-reference costs 1 + W + 4 bits; the standard encoder takes a match only when it
+    // is longer than that in whole bytes: 2 bytes for W <= 10, 3 bytes from W = 11 on.
+    const unsigned min_length = (1 + window_bits + lookahead_bits) / 8 + 1;
+    return min_length == 2 ? encode_into<Pos, 2>(buffer, base, size, window_bits, out)
+                           : encode_into<Pos, 3>(buffer, base, size, window_bits, out);
+}
+
 } // namespace
 
 std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bits) {
@@ -82,7 +99,7 @@ std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bi
     std::vector<uint8_t> buffer(base + size + max_match, 0);
     std::memcpy(buffer.data() + base, data, size);
 
-    std::vector<uint8_t> out(max_encoded_size(size));
+    std::vector<uint8_t> out(max_encoded_size(size) + BitWriter::slack);
     const size_t written =
         buffer.size() <= std::numeric_limits<uint32_t>::max()
             ? encode_into<uint32_t>(buffer.data(), base, size, window_bits, out.data())

@@ -20,26 +20,37 @@ using core::FileHeader;
 
 namespace {
 
+// write(file, compression_type, checksum_type) of the blocks whose data may be compressed.
+template <typename Block, typename Class>
+void def_compressed_write(Class& cls) {
+    cls.def(
+        "write",
+        [](const Block& block, FILEWrapper* file, const ECompressionType* compression_type,
+           const EChecksumType* checksum_type) {
+            return block.write(stream_of(file), ref_of(compression_type), ref_of(checksum_type));
+        },
+        "write block header and data", py::arg("file"), py::arg("compression_type"),
+        py::arg("checksum_type"));
+}
+
+// read_data(file, file_header, block_header): from the block parameters past the checksum.
+template <typename Block, typename Class>
+void def_read_data(Class& cls, const char* doc) {
+    cls.def(
+        "read_data",
+        [](Block& block, FILEWrapper* file, const FileHeader* file_header,
+           const BlockHeader* block_header) {
+            return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
+        },
+        doc, py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+}
+
 template <typename Block>
 void register_metadata_block(py::module_& m, const char* name) {
-    py::class_<Block, BaseMetadataBlock>(m, name)
-        .def(py::init<>())
-        .def(
-            "write",
-            [](const Block& block, FILEWrapper* file, const ECompressionType* compression_type,
-               const EChecksumType* checksum_type) {
-                return block.write(stream_of(file), ref_of(compression_type),
-                                   ref_of(checksum_type));
-            },
-            "write block header and data", py::arg("file"), py::arg("compression_type"),
-            py::arg("checksum_type"))
-        .def(
-            "read_data",
-            [](Block& block, FILEWrapper* file, const FileHeader* file_header,
-               const BlockHeader* block_header) {
-                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
-            },
-            "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+    py::class_<Block, BaseMetadataBlock> cls(m, name);
+    cls.def(py::init<>());
+    def_compressed_write<Block>(cls);
+    def_read_data<Block>(cls, "read block data");
 }
 
 } // namespace
@@ -61,8 +72,8 @@ void register_blocks(py::module_& m) {
     register_metadata_block<binarize::PrintMetadataBlock>(m, "PrintMetadataBlock");
     register_metadata_block<binarize::PrinterMetadataBlock>(m, "PrinterMetadataBlock");
 
-    py::class_<binarize::ThumbnailBlock>(m, "ThumbnailBlock")
-        .def(py::init<>())
+    py::class_<binarize::ThumbnailBlock> thumbnail(m, "ThumbnailBlock");
+    thumbnail.def(py::init<>())
         .def_readonly("params", &binarize::ThumbnailBlock::params)
         .def("data",
              [](const binarize::ThumbnailBlock& block) {
@@ -75,36 +86,16 @@ void register_blocks(py::module_& m) {
                const EChecksumType* checksum_type) {
                 return block.write(stream_of(file), ref_of(checksum_type));
             },
-            "Write block header and data", py::arg("file"), py::arg("checksum_type"))
-        .def(
-            "read_data",
-            [](binarize::ThumbnailBlock& block, FILEWrapper* file, const FileHeader* file_header,
-               const BlockHeader* block_header) {
-                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
-            },
-            "Read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+            "Write block header and data", py::arg("file"), py::arg("checksum_type"));
+    def_read_data<binarize::ThumbnailBlock>(thumbnail, "Read block data");
 
-    py::class_<binarize::GCodeBlock>(m, "GCodeBlock")
-        .def(py::init<>())
+    py::class_<binarize::GCodeBlock> gcode(m, "GCodeBlock");
+    gcode.def(py::init<>())
         .def_readonly("encoding_type", &binarize::GCodeBlock::encoding_type)
         .def_property_readonly("raw_data",
-                               [](const binarize::GCodeBlock& block) { return block.raw_data; })
-        .def(
-            "write",
-            [](const binarize::GCodeBlock& block, FILEWrapper* file,
-               const ECompressionType* compression_type, const EChecksumType* checksum_type) {
-                return block.write(stream_of(file), ref_of(compression_type),
-                                   ref_of(checksum_type));
-            },
-            "write block header and data", py::arg("file"), py::arg("compression_type"),
-            py::arg("checksum_type"))
-        .def(
-            "read_data",
-            [](binarize::GCodeBlock& block, FILEWrapper* file, const FileHeader* file_header,
-               const BlockHeader* block_header) {
-                return block.read_data(stream_of(file), ref_of(file_header), ref_of(block_header));
-            },
-            "read block data", py::arg("file"), py::arg("file_header"), py::arg("block_header"));
+                               [](const binarize::GCodeBlock& block) { return block.raw_data; });
+    def_compressed_write<binarize::GCodeBlock>(gcode);
+    def_read_data<binarize::GCodeBlock>(gcode, "read block data");
 
     register_metadata_block<binarize::SlicerMetadataBlock>(m, "SlicerMetadataBlock");
 }
