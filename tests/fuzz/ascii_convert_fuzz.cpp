@@ -8,6 +8,7 @@
 #include "binarize/binarizer.hpp"
 #include "convert/conversion.hpp"
 #include "convert/slicer_layout.hpp"
+#include "convert/text.hpp"
 #include "core/navigation.hpp"
 #include "fuzz_support.hpp"
 
@@ -71,6 +72,18 @@ bool to_ascii(const Bytes& binary, Bytes& text) {
     return true;
 }
 
+// Equal texts, except that the producer line (the first) may lose blanks at its end: its
+// version is cut at the first space only, so a tab before that space ends the version and
+// is trimmed once the version ends the line.
+bool same_text(const Bytes& a, const Bytes& b) {
+    const std::string_view x(reinterpret_cast<const char*>(a.data()), a.size());
+    const std::string_view y(reinterpret_cast<const char*>(b.data()), b.size());
+    const size_t x_end = std::min(x.find('\n'), x.size());
+    const size_t y_end = std::min(y.find('\n'), y.size());
+    return convert::trim_blanks(x.substr(0, x_end)) == convert::trim_blanks(y.substr(0, y_end)) &&
+           x.substr(x_end) == y.substr(y_end);
+}
+
 // The text written back converts again, to the same text; MeatPack normalises lines (drops
 // comments, spaces of movement lines) in a way that can take one more round to settle, and
 // cannot carry the byte 0xFF, so with it the fixpoint is checked one round later and only for
@@ -97,7 +110,7 @@ void convert_both_ways(const Bytes& source, const BinarizerConfig& config) {
         Bytes again;
         if (!to_ascii(binary, again))
             return;
-        fuzz::expect(round > 1 || again == text, "the round trip is not a fixpoint");
+        fuzz::expect(round > 1 || same_text(again, text), "the round trip is not a fixpoint");
         text = std::move(again);
     }
 }
