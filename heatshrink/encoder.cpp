@@ -8,7 +8,6 @@
 // reaches 2^W bytes back.
 #include <bit>
 #include <cstring>
-#include <limits>
 
 #include "heatshrink/heatshrink.hpp"
 #include "heatshrink/match_finder.hpp"
@@ -74,10 +73,10 @@ private:
     unsigned m_bits = 0; // fewer than 8 between puts
 };
 
-template <class Pos, unsigned MinLength>
+template <unsigned MinLength>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
                    uint8_t* out) {
-    const MatchFinder<Pos, MinLength> finder(buffer, base, size, window_bits);
+    const MatchFinder<MinLength> finder(buffer, base, size, window_bits);
     BitWriter writer(out);
     for (size_t p = 0; p < size;) {
         // Up to the next index with a candidate, every byte is a literal.
@@ -101,14 +100,13 @@ size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned win
     return static_cast<size_t>(writer.finish() - out);
 }
 
-template <class Pos>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
                    uint8_t* out) {
     // A back-reference costs 1 + W + 4 bits; the standard encoder takes a match only when it
     // is longer than that in whole bytes: 2 bytes for W <= 10, 3 bytes from W = 11 on.
     const unsigned min_length = (1 + window_bits + lookahead_bits) / 8 + 1;
-    return min_length == 2 ? encode_into<Pos, 2>(buffer, base, size, window_bits, out)
-                           : encode_into<Pos, 3>(buffer, base, size, window_bits, out);
+    return min_length == 2 ? encode_into<2>(buffer, base, size, window_bits, out)
+                           : encode_into<3>(buffer, base, size, window_bits, out);
 }
 
 } // namespace
@@ -122,11 +120,7 @@ std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bi
     std::memcpy(buffer.data() + base, data, size);
 
     std::vector<uint8_t> out(max_encoded_size(size) + BitWriter::slack);
-    // The chains store indices plus the window size.
-    const size_t written =
-        buffer.size() + base <= std::numeric_limits<uint32_t>::max()
-            ? encode_into<uint32_t>(buffer.data(), base, size, window_bits, out.data())
-            : encode_into<uint64_t>(buffer.data(), base, size, window_bits, out.data());
+    const size_t written = encode_into(buffer.data(), base, size, window_bits, out.data());
     out.resize(written);
     return out;
 }

@@ -8,7 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
+
+#include "heatshrink/heatshrink.hpp"
 
 namespace quarn::heatshrink::detail {
 
@@ -54,12 +57,13 @@ uint32_t key_hash(uint64_t word) {
 
 // Works on a buffer laid out as [sentinel byte][2^W zero bytes][input][read_padding bytes]: the
 // zeros are the decoder's initial window, which the standard encoder matches against too.
-// Pos is the integer type of buffer indices (32 bits whenever the buffer allows); MinLength
-// (2 or 3) the shortest match worth a back-reference.
+// MinLength (2 or 3) is the shortest match worth a back-reference.
 //
 // All chains are built in one pass before the search (a chain does not depend on the choices
 // of the encoder), as distances to the previous index of the same hash, so that the search
-// does no inserting and the literal runs between candidates are skipped by a bit scan.
+// does no inserting and the literal runs between candidates are skipped by a bit scan. A
+// distance beyond the window ends a chain: a walk, which starts inside the window, steps out
+// of it on such a link. Memory: 4 bytes per input byte and 192 KiB of hash tables.
 //
 // Two chains: short keys of MinLength bytes and middle keys of MinLength + 1. In G-code,
 // packed or not, a few short keys recur on every line (the start of a command), so their
@@ -67,14 +71,15 @@ uint32_t key_hash(uint64_t word) {
 // MinLength + 1 bytes or more is in the middle chain; only when that holds none is the
 // short chain walked, and then the nearest match of MinLength bytes, usually its first entry,
 // cannot be beaten.
-template <class Pos, unsigned MinLength>
+template <unsigned MinLength>
 class MatchFinder {
 public:
     // base: index of the first input byte (2^W + 1); size: number of input bytes.
     MatchFinder(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits)
         : m_buf(buffer), m_base(base), m_window(size_t{1} << window_bits),
           m_first(base - (max_match - 1)), m_groups((max_match - 1 + size + 63) / 64),
-          m_short(m_groups * 64), m_middle(m_groups * 64), m_has_short(m_groups) {
+          m_short(new uint16_t[m_groups * 64]), m_middle(new uint16_t[m_groups * 64]),
+          m_has_short(new uint64_t[m_groups]) {
         build();
     }
 
@@ -98,11 +103,11 @@ public:
         const size_t i = at - m_first;
         Best best{};
         if (cap > MinLength)
-            best = walk(m_middle, at - m_middle[i], at, {MinLength, 0}, cap);
+            best = walk(m_middle.get(), at - m_middle[i], at, {MinLength, 0}, cap);
         // A walk that finds nothing returns the best it started from: then there is no match
         // longer than MinLength, and the nearest one of MinLength bytes is the best.
         if (best.length <= MinLength)
-            best = walk(m_short, at - m_short[i], at, {MinLength - 1, 0}, MinLength);
+            best = walk(m_short.get(), at - m_short[i], at, {MinLength - 1, 0}, MinLength);
         // Zeros whose next 16 bytes are all zeros are left out of the chains (a window of them
         // would make chains of thousands of equal matches); they all match alike, so the
         // nearest of them, base - 16, stands for all, and it is farther than any chain entry.
@@ -118,13 +123,11 @@ public:
     }
 
 private:
-    // Hash tables of 2^16 entries keep collisions, each a wasted search, rare for windows up
-    // to 2^12 (measured: 2^15 is 3-8 % slower on G-code).
+    // A short-key table of 2^16 entries keeps collisions, each a wasted search, rare for
+    // windows up to 2^12 (one of 2^15 measured 3-8 % slower on G-code); in the middle table
+    // they cost less, as most of them fail on the byte the walk checks first.
     static constexpr unsigned short_hash_bits = 16;
     static constexpr unsigned middle_hash_bits = 15;
-    // The distance of "no earlier index within the window": farther than any window, so a
-    // walk steps out of the window on it like on any too distant link.
-    static constexpr uint16_t none = 0xFFFF;
 
     struct Best {
         unsigned length = 0;
@@ -132,47 +135,64 @@ private:
     };
 
     // Links every index from m_first on to the previous one of its short and of its middle
-    // hash, in insertion order, and notes which have a short-key link within the window. The
-    // hash tables hold index + window, so their zero start reads as farther than the window.
+    // hash, in insertion order, and notes which have a short-key link within the window.
+    //
+    // The hash tables hold 16-bit tags, index - epoch + tag_offset: the distance of two
+    // indices is the difference of their tags. Every tag_step indices the epoch moves on by
+    // tag_step, and so every tag held goes down by it; tags it would take below 1 become 0.
+    // The tags of an epoch stay below tag_step + tag_offset. A 0 reads as a distance of at
+    // least tag_offset, beyond any window, which is right for the zero start of the tables
+    // and for every index let go: it lies at least tag_offset back.
     void build() {
-        std::vector<Pos> short_heads(size_t{1} << short_hash_bits, 0);
-        std::vector<Pos> middle_heads(size_t{1} << middle_hash_bits, 0);
-        const auto window = static_cast<Pos>(m_window);
-        auto tag = static_cast<Pos>(m_first + m_window);
+        constexpr uint32_t tag_offset = (uint32_t{1} << max_window_bits) + 1;
+        constexpr uint32_t tag_step = uint32_t{1} << 14;
+        static_assert(tag_step + tag_offset <= 0x10000 && tag_step % 64 == 0);
+        std::vector<uint16_t> short_heads(size_t{1} << short_hash_bits, 0);
+        std::vector<uint16_t> middle_heads(size_t{1} << middle_hash_bits, 0);
+        const auto window = static_cast<uint32_t>(m_window);
+        uint32_t tag = tag_offset;
         const uint8_t* bytes = m_buf + m_first;
         for (size_t group = 0; group < m_groups; ++group) {
+            if (tag == tag_offset + tag_step) {
+                lower_tags(short_heads, tag_step);
+                lower_tags(middle_heads, tag_step);
+                tag -= tag_step;
+            }
             uint64_t has_short = 0;
             for (unsigned k = 0; k < 64; ++k, ++tag, ++bytes) {
                 const uint64_t word = load64(bytes);
                 // Branch-free on purpose: whether an index has a candidate is unpredictable.
-                const Pos short_link =
-                    link(short_heads[key_hash<MinLength, short_hash_bits>(word)], tag, window);
-                const Pos middle_link = link(
-                    middle_heads[key_hash<MinLength + 1, middle_hash_bits>(word)], tag, window);
+                const uint32_t short_link =
+                    link(short_heads[key_hash<MinLength, short_hash_bits>(word)], tag);
+                const uint32_t middle_link =
+                    link(middle_heads[key_hash<MinLength + 1, middle_hash_bits>(word)], tag);
                 m_short[group * 64 + k] = static_cast<uint16_t>(short_link);
                 m_middle[group * 64 + k] = static_cast<uint16_t>(middle_link);
-                has_short |= uint64_t{short_link != none} << k;
+                has_short |= uint64_t{short_link <= window} << k;
             }
             m_has_short[group] = has_short;
         }
     }
 
-    // Replaces head by tag and returns the distance to the index it held, or none (all ones)
-    // when that is farther than the window.
-    static Pos link(Pos& head, Pos tag, Pos window) {
-        const Pos distance = tag - head;
-        head = tag;
-        return static_cast<Pos>(distance | (Pos{0} - static_cast<Pos>(distance > window))) & none;
+    static void lower_tags(std::vector<uint16_t>& heads, uint32_t step) {
+        for (uint16_t& head : heads)
+            head = static_cast<uint16_t>(head > step ? head - step : 0);
+    }
+
+    // Replaces head by tag and returns the distance to the index it held (< 2^16).
+    static uint32_t link(uint16_t& head, uint32_t tag) {
+        const uint32_t distance = tag - head;
+        head = static_cast<uint16_t>(tag);
+        return distance;
     }
 
     // Improves on best along a chain. Chains hold indices in insertion order, so the walk goes
     // from nearest to farthest: keeping only strictly longer matches keeps the nearest of
     // equally long ones, and a match of stop bytes (the most possible) ends it.
-    Best walk(const std::vector<uint16_t>& links, size_t candidate, size_t at, Best best,
-              unsigned stop) const {
+    Best walk(const uint16_t* links, size_t candidate, size_t at, Best best, unsigned stop) const {
         const uint8_t* target = m_buf + at;
         const size_t limit = at - m_window;
-        // Signed, as a link of none may step below index 0.
+        // Signed, as a link beyond the window may step below index 0.
         while (static_cast<ptrdiff_t>(candidate - limit) >= 0) {
             // A longer match must also agree at index best: one byte rules most out.
             if (m_buf[candidate + best.length] == target[best.length]) {
@@ -191,11 +211,14 @@ private:
     const uint8_t* m_buf;
     size_t m_base;
     size_t m_window;
-    size_t m_first;                 // the first index in the chains: zeros followed by input bytes
-    size_t m_groups;                // of 64 indices from m_first, covering the whole input
-    std::vector<uint16_t> m_short;  // per index from m_first: distance to the previous one
-    std::vector<uint16_t> m_middle; // of its short and of its middle hash, or none
-    std::vector<uint64_t> m_has_short; // per index from m_first: a bit, short link != none
+    size_t m_first;  // the first index in the chains: zeros followed by input bytes
+    size_t m_groups; // of 64 indices from m_first, covering the whole input
+    // Per index from m_first (uninitialised until build fills them): the distance to the
+    // previous index of the same short and middle hash, and a bit per index, set when the
+    // short one lies within the window.
+    std::unique_ptr<uint16_t[]> m_short;
+    std::unique_ptr<uint16_t[]> m_middle;
+    std::unique_ptr<uint64_t[]> m_has_short;
 };
 
 } // namespace quarn::heatshrink::detail

@@ -58,11 +58,23 @@ Bytes recurring_words(std::mt19937& rng, size_t size) {
     return data;
 }
 
+// Random bytes with an 8-byte marker every `every` bytes: a key that comes back after a long
+// absence, within a large window or beyond it.
+Bytes sparse_markers(std::mt19937& rng, size_t size, size_t every) {
+    Bytes data(size);
+    for (uint8_t& byte : data)
+        byte = static_cast<uint8_t>(rng());
+    static const uint8_t marker[] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0x11, 0x22, 0x33};
+    for (size_t at = every; at + sizeof marker <= size; at += every)
+        std::copy(std::begin(marker), std::end(marker), data.begin() + static_cast<ptrdiff_t>(at));
+    return data;
+}
+
 template <unsigned MinLength>
 void expect_exhaustive_choices(const Bytes& input, unsigned window_bits) {
     const Layout layout(input, window_bits);
-    const hs::MatchFinder<uint32_t, MinLength> finder(layout.buffer.data(), layout.base,
-                                                      input.size(), window_bits);
+    const hs::MatchFinder<MinLength> finder(layout.buffer.data(), layout.base, input.size(),
+                                            window_bits);
     size_t next = 0; // the next index with a match, as the finder skips to it
     for (size_t p = 0; p < input.size(); ++p) {
         const unsigned cap = static_cast<unsigned>(std::min<size_t>(16, input.size() - p));
@@ -143,5 +155,40 @@ TEST(HeatshrinkMatchFinder, PicksThroughTiesEdgesAndTheInputEnd) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         expect_exhaustive_choices<3>(c.input, w);
+    }
+}
+
+// The chains keep 16-bit tags that are lowered every 16 Ki indices: answers stay exact far
+// into an input, for the largest window too. Every stride-th index is checked, and each marker.
+TEST(HeatshrinkMatchFinder, StaysExactFarIntoLongInputs) {
+    std::mt19937 rng(23);
+    const struct {
+        unsigned window_bits;
+        Bytes input;
+        size_t stride;
+    } cases[] = {
+        {11, recurring_words(rng, 70000), 13},
+        {15, recurring_words(rng, 70000), 97},
+        {15, sparse_markers(rng, 90000, 20011), 211},
+        {12, sparse_markers(rng, 90000, 3001), 53},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "W=" << c.window_bits << " n=" << c.input.size());
+        const Layout layout(c.input, c.window_bits);
+        const hs::MatchFinder<3> finder(layout.buffer.data(), layout.base, c.input.size(),
+                                        c.window_bits);
+        auto check = [&](size_t p) {
+            const unsigned cap = static_cast<unsigned>(std::min<size_t>(16, c.input.size() - p));
+            const hs::Match expected =
+                exhaustive_find(layout, layout.base + p, cap, c.window_bits, 3);
+            const hs::Match found = finder.find(layout.base + p, cap);
+            ASSERT_EQ(found.length, expected.length) << "index " << p;
+            ASSERT_EQ(found.distance, expected.distance) << "index " << p;
+        };
+        for (size_t p = 0; p + 3 <= c.input.size(); p += c.stride)
+            check(p);
+        for (const size_t every : {size_t{20011}, size_t{3001}})
+            for (size_t p = every; p + 8 <= c.input.size(); p += every)
+                check(p);
     }
 }
