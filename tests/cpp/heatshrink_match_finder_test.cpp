@@ -18,8 +18,9 @@ using Bytes = std::vector<uint8_t>;
 // The encoder's layout: [sentinel][2^W zeros][input][padding].
 struct Layout {
     Layout(const Bytes& input, unsigned window_bits)
-        : base((size_t{1} << window_bits) + 1), buffer(base + input.size() + hs::read_padding, 0) {
-        std::copy(input.begin(), input.end(), buffer.begin() + static_cast<ptrdiff_t>(base));
+        : base((size_t{1} << window_bits) + 1), buffer(base, 0) {
+        buffer.insert(buffer.end(), input.begin(), input.end());
+        buffer.resize(buffer.size() + hs::read_padding, 0);
     }
     size_t base;
     Bytes buffer;
