@@ -39,7 +39,8 @@ public:
     }
 
     // Appends the literals of bytes[0, count), up to six in one put. A run of up to six,
-    // including an empty one, takes one pass: no branch on its length.
+    // including an empty one, takes one pass: no branch on its length. Reads six bytes
+    // whatever the count (the input is followed by padding).
     void put_literals(const uint8_t* bytes, size_t count) {
         for (;;) {
             uint64_t symbols = 0;
