@@ -68,9 +68,10 @@ uint32_t key_hash(uint64_t word) {
 // Two chains: short keys of MinLength bytes and middle keys of MinLength + 1. In G-code,
 // packed or not, a few short keys recur on every line (the start of a command), so their
 // chains are long while most matches stop at MinLength or one byte more. Every match of
-// MinLength + 1 bytes or more is in the middle chain; only when that holds none is the
-// short chain walked, and then the nearest match of MinLength bytes, usually its first entry,
-// cannot be beaten.
+// MinLength + 1 bytes or more is in the middle chain (with any index whose key only hashes
+// alike: the walk measures each); only when a walk of it finds none is the short chain
+// walked, and then the nearest match of MinLength bytes, usually its first entry, cannot be
+// beaten.
 template <unsigned MinLength>
 class MatchFinder {
 public:
