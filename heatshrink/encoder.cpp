@@ -8,7 +8,6 @@
 // reaches 2^W bytes back.
 #include <bit>
 #include <cstring>
-#include <limits>
 
 #include "heatshrink/heatshrink.hpp"
 #include "heatshrink/match_finder.hpp"
@@ -29,14 +28,31 @@ public:
 
     explicit BitWriter(uint8_t* out) : m_out(out) {}
 
-    // Appends the low count bits of value (count <= 24).
-    void put(uint32_t value, unsigned count) {
-        m_acc |= uint64_t{value} << (64 - m_bits - count);
+    // Appends the low count bits of value (count <= 56; 0 too, hence the shift in two steps).
+    void put(uint64_t value, unsigned count) {
+        m_acc |= value << 1 << (63 - m_bits - count);
         m_bits += count;
         store_big_endian(m_acc, m_out);
         m_out += m_bits / 8;
         m_acc <<= m_bits & ~7u;
         m_bits %= 8;
+    }
+
+    // Appends the literals of bytes[0, count), up to six in one put. A run of up to six,
+    // including an empty one, takes one pass: no branch on its length. Reads six bytes
+    // whatever the count (the input is followed by padding).
+    void put_literals(const uint8_t* bytes, size_t count) {
+        for (;;) {
+            uint64_t symbols = 0;
+            for (unsigned i = 0; i < 6; ++i)
+                symbols = symbols << 9 | 0x100u | bytes[i];
+            const unsigned taken = static_cast<unsigned>(std::min<size_t>(count, 6));
+            put(symbols >> (9 * (6 - taken)), 9 * taken);
+            if (count <= 6)
+                return;
+            bytes += 6;
+            count -= 6;
+        }
     }
 
     // The end of the output, the last byte padded with zero bits.
@@ -58,12 +74,18 @@ private:
     unsigned m_bits = 0; // fewer than 8 between puts
 };
 
-template <class Pos, unsigned MinLength>
+template <unsigned MinLength>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
                    uint8_t* out) {
-    MatchFinder<Pos, MinLength> finder(buffer, base, window_bits);
+    const MatchFinder<MinLength> finder(buffer, base, size, window_bits);
     BitWriter writer(out);
     for (size_t p = 0; p < size;) {
+        // Up to the next index with a candidate, every byte is a literal.
+        const size_t next = finder.next_candidate(p, size);
+        writer.put_literals(buffer + base + p, next - p);
+        p = next;
+        if (p == size)
+            break;
         const unsigned cap = static_cast<unsigned>(std::min<size_t>(max_match, size - p));
         const Match match = cap >= MinLength ? finder.find(base + p, cap) : Match{};
         if (match.length == 0) {
@@ -79,14 +101,13 @@ size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned win
     return static_cast<size_t>(writer.finish() - out);
 }
 
-template <class Pos>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
                    uint8_t* out) {
     // A back-reference costs 1 + W + 4 bits; the standard encoder takes a match only when it
     // is longer than that in whole bytes: 2 bytes for W <= 10, 3 bytes from W = 11 on.
     const unsigned min_length = (1 + window_bits + lookahead_bits) / 8 + 1;
-    return min_length == 2 ? encode_into<Pos, 2>(buffer, base, size, window_bits, out)
-                           : encode_into<Pos, 3>(buffer, base, size, window_bits, out);
+    return min_length == 2 ? encode_into<2>(buffer, base, size, window_bits, out)
+                           : encode_into<3>(buffer, base, size, window_bits, out);
 }
 
 } // namespace
@@ -94,16 +115,13 @@ size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned win
 std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bits) {
     if (window_bits < min_window_bits || window_bits > max_window_bits || size == 0)
         return {};
-    // [one sentinel byte][2^W zeros: the initial window][input][padding for 16-byte reads]
+    // [one sentinel byte][2^W zeros: the initial window][input][padding for the search's reads]
     const size_t base = (size_t{1} << window_bits) + 1;
-    std::vector<uint8_t> buffer(base + size + max_match, 0);
+    std::vector<uint8_t> buffer(base + size + detail::read_padding, 0);
     std::memcpy(buffer.data() + base, data, size);
 
     std::vector<uint8_t> out(max_encoded_size(size) + BitWriter::slack);
-    const size_t written =
-        buffer.size() <= std::numeric_limits<uint32_t>::max()
-            ? encode_into<uint32_t>(buffer.data(), base, size, window_bits, out.data())
-            : encode_into<uint64_t>(buffer.data(), base, size, window_bits, out.data());
+    const size_t written = encode_into(buffer.data(), base, size, window_bits, out.data());
     out.resize(written);
     return out;
 }

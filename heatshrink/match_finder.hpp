@@ -8,11 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
+
+#include "heatshrink/heatshrink.hpp"
 
 namespace quarn::heatshrink::detail {
 
 inline constexpr unsigned max_match = 16; // 2^lookahead_bits
+// Bytes after the input that the search may read: 16-byte compares, and the 8-byte keys of
+// the up to 63 indices that round the chains up to whole 64-index groups.
+inline constexpr size_t read_padding = 64 + 16;
 
 inline uint64_t load64(const uint8_t* p) {
     uint64_t value;
@@ -39,74 +45,70 @@ struct Match {
     size_t distance = 0;
 };
 
-// Chains of buffer indices whose first KeyLength bytes hash alike, latest first. Keys come
-// from the 8 bytes at an index, loaded once for all chains.
-template <class Pos, unsigned KeyLength>
-class HashChains {
-public:
-    static constexpr Pos end = 0; // index 0 is never inserted: it ends every chain
+// A hash of the first KeyLength (<= 4) bytes in memory order of word, HashBits wide.
+template <unsigned KeyLength, unsigned HashBits>
+uint32_t key_hash(uint64_t word) {
+    const uint64_t top = std::endian::native == std::endian::little
+                             ? word << (64 - 8 * KeyLength)
+                             : word >> (64 - 8 * KeyLength) << (64 - 8 * KeyLength);
+    const auto key = static_cast<uint32_t>(top >> 32);
+    return (key * 0x9E3779B1u) >> (32 - HashBits);
+}
 
-    explicit HashChains(size_t window)
-        : m_mask(window - 1), m_head(size_t{1} << hash_bits, end), m_prev(window, end) {}
-
-    void insert(size_t index, uint64_t word) {
-        Pos& head = m_head[hash(word)];
-        m_prev[index & m_mask] = head;
-        head = static_cast<Pos>(index);
-    }
-
-    size_t first(uint64_t word) const { return m_head[hash(word)]; }
-    // Valid while index is one of the last 2^W indices inserted: older slots are reused.
-    size_t next(size_t index) const { return m_prev[index & m_mask]; }
-
-private:
-    static constexpr unsigned hash_bits = 15;
-
-    static size_t hash(uint64_t word) {
-        // The first KeyLength bytes in memory order, shifted to the top of the word.
-        const uint64_t key = std::endian::native == std::endian::little
-                                 ? word << (64 - 8 * KeyLength)
-                                 : word >> (64 - 8 * KeyLength) << (64 - 8 * KeyLength);
-        return (key * 0x9E3779B97F4A7C15u) >> (64 - hash_bits);
-    }
-
-    size_t m_mask;
-    std::vector<Pos> m_head; // per hash: the latest index
-    std::vector<Pos> m_prev; // per index modulo the window: the previous index of its hash
-};
-
-// Works on a buffer laid out as [sentinel byte][2^W zero bytes][input][16 padding bytes]: the
+// Works on a buffer laid out as [sentinel byte][2^W zero bytes][input][read_padding bytes]: the
 // zeros are the decoder's initial window, which the standard encoder matches against too.
-// Pos is the integer type of buffer indices (32 bits whenever the buffer allows); MinLength
-// (2 or 3) the shortest match worth a back-reference.
+// MinLength (2 or 3) is the shortest match worth a back-reference.
 //
-// Two sets of chains: short keys of MinLength bytes and long keys of 7 bytes. Every match of 7
-// bytes or more is in the long chains, which are far shorter in text full of recurring words;
-// the short chains are walked only when the long ones hold no such match, and then a match of
-// 6 bytes cannot be beaten. (Of 4 to 8, 7 measured fastest on G-code, plain and packed.)
-template <class Pos, unsigned MinLength>
+// All chains are built in one pass before the search (a chain does not depend on the choices
+// of the encoder), as distances to the previous index of the same hash, so that the search
+// does no inserting and the literal runs between candidates are skipped by a bit scan. A
+// distance beyond the window ends a chain: a walk, which starts inside the window, steps out
+// of it on such a link. Memory: 4 bytes per input byte, and the hash tables.
+//
+// Two chains: short keys of MinLength bytes and middle keys of MinLength + 1. In G-code,
+// packed or not, a few short keys recur on every line (the start of a command), so their
+// chains are long while most matches stop at MinLength or one byte more. Every match of
+// MinLength + 1 bytes or more is in the middle chain (with any index whose key only hashes
+// alike: the walk measures each); only when a walk of it finds none is the short chain
+// walked, and then the nearest match of MinLength bytes, usually its first entry, cannot be
+// beaten.
+template <unsigned MinLength>
 class MatchFinder {
 public:
-    // base: index of the first input byte (2^W + 1).
-    MatchFinder(const uint8_t* buffer, size_t base, unsigned window_bits)
-        : m_buf(buffer), m_base(base), m_window(size_t{1} << window_bits), m_short(m_window),
-          m_long(m_window), m_next_insert(base - (max_match - 1)) {}
+    // base: index of the first input byte (2^W + 1); size: number of input bytes.
+    MatchFinder(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits)
+        : m_buf(buffer), m_base(base), m_window(size_t{1} << window_bits),
+          m_first(base - (max_match - 1)), m_groups((max_match - 1 + size + 63) / 64),
+          m_short(new uint16_t[m_groups * 64]), m_middle(new uint16_t[m_groups * 64]),
+          m_has_short(new uint64_t[m_groups]) {
+        build();
+    }
+
+    // The first input offset in [from, end) whose bytes have a short-key candidate in the
+    // window, or end. Offsets without one can only be literals.
+    size_t next_candidate(size_t from, size_t end) const {
+        size_t i = (max_match - 1) + from;
+        uint64_t bits = m_has_short[i / 64] >> (i % 64);
+        while (bits == 0) {
+            i = (i | 63) + 1;
+            if (i / 64 == m_groups)
+                return end;
+            bits = m_has_short[i / 64];
+        }
+        return std::min(end, i + std::countr_zero(bits) - (max_match - 1));
+    }
 
     // The best match for the bytes at index at (>= base) cut at cap bytes, MinLength <= cap
     // <= 16.
-    Match find(size_t at, unsigned cap) {
-        insert_up_to(at);
-        const uint64_t word = load64(m_buf + at);
+    Match find(size_t at, unsigned cap) const {
+        const size_t i = at - m_first;
         Best best{};
-        // Without a short-key candidate in the window there is no chain match at all.
-        if (m_short.first(word) >= at - m_window) {
-            if (cap >= long_key)
-                best = walk(m_long, m_long.first(word), at, {long_key - 1, 0}, cap);
-            // A walk that finds nothing returns the best it started from.
-            if (best.length < long_key)
-                best = walk(m_short, m_short.first(word), at, {MinLength - 1, 0},
-                            std::min(cap, long_key - 1));
-        }
+        if (cap > MinLength)
+            best = walk(m_middle.get(), at - m_middle[i], at, {MinLength, 0}, cap);
+        // A walk that finds nothing returns the best it started from: then there is no match
+        // longer than MinLength, and the nearest one of MinLength bytes is the best.
+        if (best.length <= MinLength)
+            best = walk(m_short.get(), at - m_short[i], at, {MinLength - 1, 0}, MinLength);
         // Zeros whose next 16 bytes are all zeros are left out of the chains (a window of them
         // would make chains of thousands of equal matches); they all match alike, so the
         // nearest of them, base - 16, stands for all, and it is farther than any chain entry.
@@ -122,52 +124,107 @@ public:
     }
 
 private:
-    static constexpr unsigned long_key = 7;
+    // A short-key table of 2^16 entries keeps collisions, each a wasted search, rare for
+    // windows up to 2^12 (one of 2^15 measured 3-8 % slower on G-code); in the middle table
+    // they cost less, as most of them fail on the byte the walk checks first.
+    static constexpr unsigned short_hash_bits = 16;
+    static constexpr unsigned middle_hash_bits = 15;
 
     struct Best {
         unsigned length = 0;
         size_t index = 0;
     };
 
+    // Links every index from m_first on to the previous one of its short and of its middle
+    // hash, in insertion order, and notes which have a short-key link within the window.
+    //
+    // The hash tables hold 16-bit tags, index - epoch + tag_offset: the distance of two
+    // indices is the difference of their tags. Every tag_step indices the epoch moves on by
+    // tag_step, and so every tag held goes down by it; tags it would take below 1 become 0.
+    // The tags of an epoch stay below tag_step + tag_offset. A 0 reads as a distance of at
+    // least tag_offset, beyond any window, which is right for the zero start of the tables
+    // and for every index let go: it lies at least tag_offset back.
+    void build() {
+        constexpr uint32_t tag_offset = (uint32_t{1} << max_window_bits) + 1;
+        constexpr uint32_t tag_step = uint32_t{1} << 14;
+        static_assert(tag_step + tag_offset <= 0x10000 && tag_step % 64 == 0);
+        // Kept per thread between calls and only cleared (192 KiB a thread): fresh tables for
+        // every block cost up to a quarter of the time in page faults, where the allocator
+        // hands them back to the system in between.
+        thread_local std::vector<uint16_t> short_heads(size_t{1} << short_hash_bits);
+        thread_local std::vector<uint16_t> middle_heads(size_t{1} << middle_hash_bits);
+        std::fill(short_heads.begin(), short_heads.end(), uint16_t{0});
+        std::fill(middle_heads.begin(), middle_heads.end(), uint16_t{0});
+        const auto window = static_cast<uint32_t>(m_window);
+        uint32_t tag = tag_offset;
+        const uint8_t* bytes = m_buf + m_first;
+        for (size_t group = 0; group < m_groups; ++group) {
+            if (tag == tag_offset + tag_step) {
+                lower_tags(short_heads, tag_step);
+                lower_tags(middle_heads, tag_step);
+                tag -= tag_step;
+            }
+            uint64_t has_short = 0;
+            for (unsigned k = 0; k < 64; ++k, ++tag, ++bytes) {
+                const uint64_t word = load64(bytes);
+                // Branch-free on purpose: whether an index has a candidate is unpredictable.
+                const uint32_t short_link =
+                    link(short_heads[key_hash<MinLength, short_hash_bits>(word)], tag);
+                const uint32_t middle_link =
+                    link(middle_heads[key_hash<MinLength + 1, middle_hash_bits>(word)], tag);
+                m_short[group * 64 + k] = static_cast<uint16_t>(short_link);
+                m_middle[group * 64 + k] = static_cast<uint16_t>(middle_link);
+                has_short |= uint64_t{short_link <= window} << k;
+            }
+            m_has_short[group] = has_short;
+        }
+    }
+
+    static void lower_tags(std::vector<uint16_t>& heads, uint32_t step) {
+        for (uint16_t& head : heads)
+            head = static_cast<uint16_t>(head > step ? head - step : 0);
+    }
+
+    // Replaces head by tag and returns the distance to the index it held (< 2^16).
+    static uint32_t link(uint16_t& head, uint32_t tag) {
+        const uint32_t distance = tag - head;
+        head = static_cast<uint16_t>(tag);
+        return distance;
+    }
+
     // Improves on best along a chain. Chains hold indices in insertion order, so the walk goes
     // from nearest to farthest: keeping only strictly longer matches keeps the nearest of
     // equally long ones, and a match of stop bytes (the most possible) ends it.
-    template <class Chains>
-    Best walk(const Chains& chains, size_t candidate, size_t at, Best best, unsigned stop) const {
+    Best walk(const uint16_t* links, size_t candidate, size_t at, Best best, unsigned stop) const {
         const uint8_t* target = m_buf + at;
-        // at - window >= 1, so the chain end, index 0, is always out of the window.
-        for (const size_t limit = at - m_window; candidate >= limit;
-             candidate = chains.next(candidate)) {
+        const size_t limit = at - m_window;
+        // Signed, as a link beyond the window may step below index 0.
+        while (static_cast<ptrdiff_t>(candidate - limit) >= 0) {
             // A longer match must also agree at index best: one byte rules most out.
-            if (m_buf[candidate + best.length] != target[best.length])
-                continue;
-            const unsigned length = match_length(m_buf + candidate, target, stop);
-            if (length > best.length) {
-                best = {length, candidate};
-                if (length == stop)
-                    break;
+            if (m_buf[candidate + best.length] == target[best.length]) {
+                const unsigned length = match_length(m_buf + candidate, target, stop);
+                if (length > best.length) {
+                    best = {length, candidate};
+                    if (length == stop)
+                        break;
+                }
             }
+            candidate -= links[candidate - m_first];
         }
         return best;
-    }
-
-    // Every index before `at` goes into the chains before a search from `at`, also those
-    // inside emitted matches. Keys read 8 bytes, which stays within the padding.
-    void insert_up_to(size_t at) {
-        for (size_t index = m_next_insert; index < at; ++index) {
-            const uint64_t word = load64(m_buf + index);
-            m_short.insert(index, word);
-            m_long.insert(index, word);
-        }
-        m_next_insert = std::max(m_next_insert, at);
     }
 
     const uint8_t* m_buf;
     size_t m_base;
     size_t m_window;
-    HashChains<Pos, MinLength> m_short;
-    HashChains<Pos, long_key> m_long;
-    size_t m_next_insert;
+    size_t m_first;  // the first index in the chains: zeros followed by input bytes
+    size_t m_groups; // of 64 indices from m_first, covering the whole input
+    // Per index from m_first (uninitialised until build fills them): the distance to the
+    // previous index of the same short and middle hash, and a bit per index, set when the
+    // short one lies within the window.
+    std::unique_ptr<uint16_t[]> m_short;
+    std::unique_ptr<uint16_t[]> m_middle;
+    std::unique_ptr<uint64_t[]> m_has_short;
 };
 
 } // namespace quarn::heatshrink::detail
