@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "heatshrink/heatshrink.hpp"
 
@@ -16,10 +17,13 @@ namespace {
 constexpr size_t chunk_size = 2048;
 
 // A zlib stream over all of src whose output goes through one 2048-byte chunk, appended to
-// dst each time it fills and once more, partly filled, at the end.
+// dst each time it fills and once more, partly filled, at the end. Output beyond limit bytes
+// is refused (the flushes return false) before it is appended.
 class ChunkedStream {
 public:
-    ChunkedStream(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) : m_dst(dst) {
+    ChunkedStream(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
+                  size_t limit = SIZE_MAX)
+        : m_dst(dst), m_limit(limit) {
         m_stream.next_in = const_cast<Bytef*>(src.data());
         m_stream.avail_in = static_cast<uInt>(src.size());
         reset_output();
@@ -30,24 +34,33 @@ public:
     z_stream* get() { return &m_stream; }
     bool has_input() const { return m_stream.avail_in > 0; }
 
-    void flush_if_full() {
-        if (m_stream.avail_out == 0) {
-            m_dst.insert(m_dst.end(), m_chunk.begin(), m_chunk.end());
-            reset_output();
-        }
+    bool flush_if_full() {
+        if (m_stream.avail_out != 0)
+            return true;
+        if (!fits(chunk_size))
+            return false;
+        m_dst.insert(m_dst.end(), m_chunk.begin(), m_chunk.end());
+        reset_output();
+        return true;
     }
-    void flush_rest() {
-        m_dst.insert(m_dst.end(), m_chunk.begin(),
-                     m_chunk.begin() + (chunk_size - m_stream.avail_out));
+    bool flush_rest() {
+        const size_t filled = chunk_size - m_stream.avail_out;
+        if (!fits(filled))
+            return false;
+        m_dst.insert(m_dst.end(), m_chunk.begin(), m_chunk.begin() + filled);
+        return true;
     }
 
 private:
+    bool fits(size_t more) const { return more <= m_limit - m_dst.size(); }
+
     void reset_output() {
         m_stream.next_out = m_chunk.data();
         m_stream.avail_out = chunk_size;
     }
 
     std::vector<uint8_t>& m_dst;
+    size_t m_limit;
     std::array<uint8_t, chunk_size> m_chunk{};
     z_stream m_stream{};
 };
@@ -69,39 +82,39 @@ bool deflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
         stream.flush_if_full();
         result = deflate(stream.get(), Z_FINISH);
     } while (result == Z_OK);
-    if (result == Z_STREAM_END)
-        stream.flush_rest();
+    const bool done = result == Z_STREAM_END && stream.flush_rest();
     deflateEnd(stream.get());
-    return result == Z_STREAM_END;
+    return done;
 }
 
 bool inflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
                   size_t uncompressed_size) {
     dst.clear();
-    // The declared size is only a capacity hint, capped so that a forged header cannot make
-    // us reserve more than the stream could plausibly need.
+    // The declared size is a capacity hint, capped so that a forged header cannot make us
+    // reserve more than the stream could plausibly need. It is also the most the block may
+    // hold: a stream that yields more than its header declares is corrupt, and refusing it
+    // keeps a small block from expanding a thousandfold in memory.
     dst.reserve(std::min(uncompressed_size, max_heatshrink_output(src.size())));
-    ChunkedStream stream(src, dst);
+    ChunkedStream stream(src, dst, uncompressed_size);
     if (inflateInit(stream.get()) != Z_OK)
         return false;
     int result = Z_OK;
     while (stream.has_input() && result != Z_STREAM_END) {
         result = inflate(stream.get(), Z_NO_FLUSH);
-        if (result != Z_OK && result != Z_STREAM_END) {
+        if ((result != Z_OK && result != Z_STREAM_END) || !stream.flush_if_full()) {
             inflateEnd(stream.get());
             return false;
         }
-        stream.flush_if_full();
     }
     // Z_FINISH after Z_STREAM_END keeps answering Z_STREAM_END, so one loop serves both.
+    bool room = true;
     do {
-        stream.flush_if_full();
-        result = inflate(stream.get(), Z_FINISH);
+        room = stream.flush_if_full();
+        result = room ? inflate(stream.get(), Z_FINISH) : Z_BUF_ERROR;
     } while (result == Z_OK);
-    if (result == Z_STREAM_END)
-        stream.flush_rest();
+    const bool done = result == Z_STREAM_END && stream.flush_rest();
     inflateEnd(stream.get());
-    return result == Z_STREAM_END;
+    return done;
 }
 
 unsigned heatshrink_window(ECompressionType type) {

@@ -17,7 +17,7 @@ bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
 
 // src holds the stored bytes, uncompressed_size the header's value. Heatshrink output is
 // exactly uncompressed_size bytes (zero-filled when the stream yields fewer); Deflate output
-// is whatever the zlib stream holds.
+// is what the zlib stream holds, which may be less than declared but not more.
 bool uncompress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
                      core::ECompressionType type, size_t uncompressed_size);
 

@@ -47,8 +47,26 @@ TEST(Deflate, ManyChunksMatchASingleBufferCall) {
     EXPECT_EQ(out, reference);
 
     Bytes back;
-    ASSERT_TRUE(uncompress_data(out, back, ECompressionType::Deflate, 1)); // size is only a hint
+    ASSERT_TRUE(uncompress_data(out, back, ECompressionType::Deflate, text.size()));
     EXPECT_EQ(back, text);
+}
+
+TEST(Deflate, OutputIsBoundByTheDeclaredSize) {
+    const Bytes text = random_text(50000, 4);
+    Bytes stream, back;
+    ASSERT_TRUE(compress_data(text, stream, ECompressionType::Deflate));
+    // Less than declared is what the stream holds; more than declared is a corrupt block,
+    // refused wherever the excess shows (inside a chunk or at the last partial one).
+    ASSERT_TRUE(uncompress_data(stream, back, ECompressionType::Deflate, text.size() + 100));
+    EXPECT_EQ(back, text);
+    for (size_t declared : {size_t{0}, size_t{1}, size_t{2048}, text.size() - 1})
+        EXPECT_FALSE(uncompress_data(stream, back, ECompressionType::Deflate, declared));
+
+    // A thousandfold stream declaring a small size stops early.
+    const Bytes zeros(4 << 20, 0);
+    ASSERT_TRUE(compress_data(zeros, stream, ECompressionType::Deflate));
+    EXPECT_LT(stream.size(), 8000u);
+    EXPECT_FALSE(uncompress_data(stream, back, ECompressionType::Deflate, 4096));
 }
 
 TEST(Deflate, BrokenStreamsFail) {
