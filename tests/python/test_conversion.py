@@ -20,22 +20,22 @@ METADATA = (
 )
 
 
-def to_binary(src: Path, dst: Path, *config) -> q.EResult:
+def run(conversion, src: Path, dst: Path, *args) -> q.EResult:
+    """One whole-file conversion between two paths, closing both handles afterwards."""
     fin, fout = q.open(str(src), "rb"), q.open(str(dst), "wb")
     try:
-        return q.from_ascii_to_binary(fin, fout, *config)
+        return conversion(fin, fout, *args)
     finally:
         q.close(fin)
         q.close(fout)
+
+
+def to_binary(src: Path, dst: Path, *config) -> q.EResult:
+    return run(q.from_ascii_to_binary, src, dst, *config)
 
 
 def to_ascii(src: Path, dst: Path, *verify) -> q.EResult:
-    fin, fout = q.open(str(src), "rb"), q.open(str(dst), "wb")
-    try:
-        return q.from_binary_to_ascii(fin, fout, *verify)
-    finally:
-        q.close(fin)
-        q.close(fout)
+    return run(q.from_binary_to_ascii, src, dst, *verify)
 
 
 def read_blocks(path: Path) -> list:
