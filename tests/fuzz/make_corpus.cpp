@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "conversion failed: %s\n", v.name);
             return 1;
         }
-        write_file(binary / (std::string(v.name) + ".bgcode"), file);
+        write_file(binary / (std::string(v.name) + ".qgcode"), file);
         if (std::string(v.name) == "plain_crc")
             plain = file;
     }
@@ -100,17 +100,17 @@ int main(int argc, char** argv) {
     // Cut at the file header, inside the first block header, inside a block, before the last
     // checksum; and damaged: a huge declared size, a flipped checksum byte, a bad block type.
     for (const size_t cut : {size_t{10}, size_t{15}, size_t{40}, plain.size() - 2})
-        write_file(binary / ("cut_" + std::to_string(cut) + ".bgcode"),
+        write_file(binary / ("cut_" + std::to_string(cut) + ".qgcode"),
                    Bytes(plain.begin(), plain.begin() + static_cast<long>(cut)));
     Bytes damaged = plain;
     damaged[14] = damaged[15] = damaged[16] = damaged[17] = 0xFF;
-    write_file(binary / "huge_size.bgcode", damaged);
+    write_file(binary / "huge_size.qgcode", damaged);
     damaged = plain;
     damaged.back() ^= 0x55;
-    write_file(binary / "bad_checksum.bgcode", damaged);
+    write_file(binary / "bad_checksum.qgcode", damaged);
     damaged = plain;
     damaged[10] = 9;
-    write_file(binary / "bad_block_type.bgcode", damaged);
+    write_file(binary / "bad_block_type.qgcode", damaged);
 
     // Codec seeds: G-code text and its MeatPack forms; a 2-byte output size before a
     // heatshrink stream; a 4-byte declared size before a zlib stream or a heatshrink stream.
