@@ -64,7 +64,7 @@ bool GCodeReader::read_all(void* callback, Dispatch dispatch) {
     ParsingScope scope(m_parsing);
     // One buffer per call keeps the reader itself small; the two calls of a conversion
     // make two allocations in all.
-    const auto buffer = std::make_unique_for_overwrite<char[]>(read_size);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(m_chunk_size);
     GCodeLine line;
 
     // A line that began in an earlier read is assembled in carry; spanning says one is
@@ -77,7 +77,7 @@ bool GCodeReader::read_all(void* callback, Dispatch dispatch) {
     bool skip_lf = false;
 
     for (;;) {
-        const size_t got = std::fread(buffer.get(), 1, read_size, m_file);
+        const size_t got = std::fread(buffer.get(), 1, m_chunk_size, m_file);
         if (std::ferror(m_file) != 0)
             return false;
         if (got == 0)

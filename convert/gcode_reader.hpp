@@ -14,7 +14,7 @@ namespace quarn::convert {
 // rewinds or closes it, so read_lines can run again after the caller rewinds.
 class GCodeReader {
 public:
-    // Bytes asked of each fread.
+    // Bytes asked of each fread, unless the reader is given another size.
     static constexpr size_t read_size = 655360;
 
     struct GCodeLine {
@@ -28,7 +28,10 @@ public:
         std::string_view m_text;
     };
 
-    explicit GCodeReader(FILE& file) : m_file(&file) {}
+    // A read size other than the default (0 counts as 1) only changes where reads split
+    // the text, never the lines: tests use small ones to cross many read boundaries.
+    explicit GCodeReader(FILE& file, size_t chunk_size = read_size)
+        : m_file(&file), m_chunk_size(chunk_size == 0 ? 1 : chunk_size) {}
 
     // Calls callback(reader, line) once per line, in file order. Returns true at the end of
     // the stream or after stop, false when the stream reported a read error (the partial
@@ -52,6 +55,7 @@ private:
     bool read_all(void* callback, Dispatch dispatch);
 
     FILE* m_file;
+    size_t m_chunk_size;
     bool m_parsing{false};
 };
 

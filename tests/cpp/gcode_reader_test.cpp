@@ -158,6 +158,23 @@ TEST(GCodeReader, MatchesTheModelOnRandomStreams) {
     }
 }
 
+// A smaller read size moves the read boundaries, never the lines: every size from a byte per
+// read up puts each CR LF pair, NUL and line end at a boundary somewhere.
+TEST(GCodeReader, AnyReadSizeGivesTheSameLines) {
+    const std::string contents =
+        "G1 X1\r\nG1 X2\r\rM84\n\nab\0cd\r\n"s + std::string(100, 'L') + "\n\r\n;last";
+    const std::vector<std::string> expected = model_lines(contents);
+    for (size_t chunk = 0; chunk <= contents.size() + 1; ++chunk) {
+        TempFile file(contents);
+        GCodeReader reader(*file, chunk);
+        std::vector<std::string> lines;
+        EXPECT_TRUE(reader.read_lines([&](GCodeReader&, const GCodeReader::GCodeLine& line) {
+            lines.emplace_back(line.text());
+        }));
+        EXPECT_EQ(lines, expected) << "read size " << chunk;
+    }
+}
+
 TEST(GCodeReader, StopEndsTheReadAtOnce) {
     std::string contents;
     for (int i = 0; i < 10; ++i)
