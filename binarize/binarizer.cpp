@@ -2,6 +2,7 @@
 
 #include "core/checksum.hpp"
 #include "core/headers.hpp"
+#include "core/stream.hpp"
 
 namespace quarn::binarize {
 
@@ -122,9 +123,12 @@ EResult Binarizer::write_cache() {
 }
 
 EResult Binarizer::finalize() {
-    if (!m_enabled || m_gcode_cache.empty())
+    if (!m_enabled || m_file == nullptr)
         return EResult::Success;
-    return write_cache();
+    if (!m_gcode_cache.empty())
+        if (const EResult r = write_cache(); r != EResult::Success)
+            return r;
+    return core::flush(*m_file) ? EResult::Success : EResult::WriteError;
 }
 
 } // namespace quarn::binarize

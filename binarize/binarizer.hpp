@@ -66,7 +66,8 @@ public:
     // The same as append_gcode of line followed by a line feed, for a line holding none.
     core::EResult append_gcode_line(std::string_view line);
     // Writes the cached lines as the last block (the cache is kept: a second call writes the
-    // same block again).
+    // same block again) and flushes the stream, so that a failed write cannot hide in stdio's
+    // buffer.
     core::EResult finalize();
 
 private:

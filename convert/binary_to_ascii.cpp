@@ -224,7 +224,10 @@ EResult AsciiWriter::run() {
 } // namespace
 
 EResult from_binary_to_ascii(FILE& infile, FILE& outfile, bool verify_checksum) {
-    return AsciiWriter(infile, outfile, verify_checksum).run();
+    if (const EResult r = AsciiWriter(infile, outfile, verify_checksum).run();
+        r != EResult::Success)
+        return r;
+    return core::flush(outfile) ? EResult::Success : EResult::WriteError;
 }
 
 } // namespace quarn::convert

@@ -1,7 +1,8 @@
 // Exact-size transfers on stdio streams and little-endian field encoding.
 //
 // Every transfer of the library goes through read_exact / write_exact: a transfer succeeds
-// only when all n bytes moved and the stream's error indicator is clear afterwards.
+// only when all n bytes moved and the stream's error indicator is clear afterwards. A stream
+// whose indicator was already set therefore fails every transfer.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,11 @@ inline bool write_exact(FILE& file, const void* data, size_t size) {
     const size_t put = size == 0 ? 0 : std::fwrite(data, 1, size, &file);
     return std::ferror(&file) == 0 && put == size;
 }
+
+// Hands what stdio still buffers to the system. A writer calls it when its output is
+// complete: a failure left in the buffer would otherwise surface only at fclose, whose
+// result callers commonly ignore.
+inline bool flush(FILE& file) { return std::fflush(&file) == 0 && std::ferror(&file) == 0; }
 
 // False when the stream is known to hold fewer than n bytes after the current position, so
 // that a size read from a file is checked before anything is allocated for it. Streams that
