@@ -1,6 +1,7 @@
-// Any bytes as a binary G-code file: validation, the conversion to ASCII, walks that read
-// every block into its class, verify its checksum and write it again. Each must return a
-// result, whatever the bytes, and what reads must be written back as it was.
+// Any bytes as a binary G-code file: validation, and walks that read every block into its
+// class, verify its checksum and write it again (the conversion to ASCII has its own
+// target). Each must return a result, whatever the bytes, and what reads must be written
+// back as it was.
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -8,7 +9,6 @@
 #include "binarize/gcode_block.hpp"
 #include "binarize/metadata_block.hpp"
 #include "binarize/thumbnail_block.hpp"
-#include "convert/conversion.hpp"
 #include "core/navigation.hpp"
 #include "fuzz_support.hpp"
 
@@ -250,12 +250,6 @@ void run_all(FILE& file) {
         core::is_valid_binary_gcode(file, check_contents, small_buffer.data(), small_buffer.size());
         core::is_valid_binary_gcode(file, check_contents, buffer.data(), buffer.size());
         fuzz::expect(std::ftell(&file) == before, "validation moved the stream");
-    }
-
-    for (const bool verify : {false, true}) {
-        fuzz::OutputStream out;
-        std::rewind(&file);
-        convert::from_binary_to_ascii(file, *out, verify);
     }
 
     walk_blocks(file, nullptr, 0);

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) in build/fuzz and runs each for
-# FUZZ_SECONDS (default 60) over its seed corpus: new inputs go to build/fuzz/corpus/<target>,
+# FUZZ_SECONDS (default 300) over its seed corpus: new inputs go to build/fuzz/corpus/<target>,
 # crashes, hangs and over-allocations to build/fuzz/artifacts/<target>/.
 #   tests/fuzz/run_fuzzers.sh [target...]
-# (targets: binary_read ascii_convert codecs gcode_reader binarizer; all by default).
-# CMAKE, NINJA and JOBS name the tools (the Makefile passes those of .venv); extra libFuzzer
-# flags can be given in FUZZ_FLAGS.
+# (targets: binary_read binary_to_ascii ascii_convert codecs gcode_reader binarizer; all by
+# default). CMAKE, NINJA and JOBS name the tools (the Makefile passes those of .venv); extra
+# libFuzzer flags can be given in FUZZ_FLAGS (-seed=1 makes a run repeatable, -runs=N stops
+# after N executions).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-300}
 cmake=${CMAKE:-.venv/bin/cmake}
 ninja=${NINJA:-$PWD/.venv/bin/ninja}
 jobs=${JOBS:-2}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(binary_read ascii_convert codecs gcode_reader binarizer)
+[ ${#targets[@]} -gt 0 ] ||
+    targets=(binary_read binary_to_ascii ascii_convert codecs gcode_reader binarizer)
 
 # Inputs big enough to hold several blocks or a few hundred lines.
-declare -A max_len=([binary_read]=65536 [ascii_convert]=16384 [codecs]=16384 [gcode_reader]=8192 [binarizer]=8192)
+declare -A max_len=([binary_read]=65536 [binary_to_ascii]=65536 [ascii_convert]=16384
+    [codecs]=16384 [gcode_reader]=8192 [binarizer]=8192)
+# Seed directories under tests/fuzz/corpus: the binary targets share theirs.
+declare -A seeds=([binary_to_ascii]=binary_read)
 
 # clang with the libFuzzer runtime, installed from Debian when missing.
 probe() {
@@ -53,11 +58,13 @@ for target in "${targets[@]}"; do
     work=build/fuzz/corpus/$target
     artifacts=build/fuzz/artifacts/$target
     mkdir -p "$work" "$artifacts"
+    seed_dir=tests/fuzz/corpus/${seeds[$target]:-$target}
+    dict_file=tests/fuzz/${seeds[$target]:-$target}.dict
     dict=()
-    [ -f tests/fuzz/"$target".dict ] && dict=(-dict=tests/fuzz/"$target".dict)
+    [ -f "$dict_file" ] && dict=(-dict="$dict_file")
     echo "== fuzzing $target for ${seconds}s"
     # shellcheck disable=SC2086
-    build/fuzz/tests/fuzz/"$target"_fuzz "$work" tests/fuzz/corpus/"$target" \
+    build/fuzz/tests/fuzz/"$target"_fuzz "$work" "$seed_dir" \
         -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=5 \
         -rss_limit_mb=512 -malloc_limit_mb=256 -report_slow_units=2 \
         -artifact_prefix="$artifacts"/ -print_final_stats=1 "${dict[@]}" ${FUZZ_FLAGS:-} ||
