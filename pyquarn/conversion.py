@@ -6,6 +6,8 @@ import enum
 import errno
 import os
 import secrets
+import shutil
+import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
@@ -76,8 +78,10 @@ def convert(
 
     The output is written to a temporary file in the destination's folder and renamed over
     `dst` only on success, so a failed conversion leaves no partial file and keeps an
-    existing `dst` as it was. Raises QuarnError for a library failure, FileNotFoundError or
-    another OSError for unusable paths, ValueError when `dst` is `src`.
+    existing `dst` as it was. A `dst` that is a device or a pipe (`/dev/null`,
+    `/dev/stdout`) is written into instead, once the conversion has succeeded. Raises
+    QuarnError for a library failure, FileNotFoundError or another OSError for unusable
+    paths (and for a device that refuses the bytes), ValueError when `dst` is `src`.
     """
     source = as_path(src)
     direction = detect_direction(source)
@@ -91,21 +95,27 @@ def convert(
     if not folder.is_dir():
         raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), str(folder))
 
+    # A rename over a device or a pipe would put a plain file in its place (in /dev, as
+    # root): such an output gets the converted bytes copied into it.
+    special = output.exists() and not output.is_file()
     started = time.perf_counter()
-    temporary = _create_temporary(output)
+    temporary = _create_temporary(Path(tempfile.gettempdir()) / output.name if special else output)
     try:
         _convert_into(source, temporary, output, direction, config, verify)
-        _sync(temporary)
-        os.replace(temporary, output)
-    except BaseException:
+        output_size = temporary.stat().st_size
+        if special:
+            _copy_into(temporary, output)
+        else:
+            _sync(temporary)
+            os.replace(temporary, output)
+    finally:
         temporary.unlink(missing_ok=True)
-        raise
     return ConversionResult(
         source=source,
         output=output,
         direction=direction,
         source_size=source_size,
-        output_size=output.stat().st_size,
+        output_size=output_size,
         seconds=time.perf_counter() - started,
     )
 
@@ -142,6 +152,11 @@ def _sync(path: Path) -> None:
         os.fsync(descriptor)
     finally:
         os.close(descriptor)
+
+
+def _copy_into(temporary: Path, output: Path) -> None:
+    with open(temporary, "rb") as converted, open(output, "wb") as device:
+        shutil.copyfileobj(converted, device)
 
 
 def _same_file(a: Path, b: Path) -> bool:

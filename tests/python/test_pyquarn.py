@@ -158,6 +158,23 @@ def test_replaces_an_existing_output_on_success(tmp_path: Path) -> None:
     assert files_in(tmp_path) == ["part.gcode", "part.qgcode"]
 
 
+def test_writes_into_a_device_or_pipe_instead_of_replacing_it(tmp_path: Path) -> None:
+    source = write_slicer_gcode(tmp_path / "part.gcode")
+    result = pyquarn.convert(source, "/dev/null")
+    assert result.output_size > 0
+    assert Path("/dev/null").is_char_device()
+    pipe = tmp_path / "pipe"
+    os.mkfifo(pipe)
+    reader = os.open(pipe, os.O_RDONLY | os.O_NONBLOCK)
+    try:
+        pyquarn.convert(source, pipe)
+        assert os.read(reader, 4) == b"GCDE"
+    finally:
+        os.close(reader)
+    assert pipe.is_fifo()
+    assert files_in(tmp_path) == ["part.gcode", "pipe"]
+
+
 def test_refuses_paths_it_cannot_use(tmp_path: Path) -> None:
     source = write_slicer_gcode(tmp_path / "part.gcode")
     for same in (source, tmp_path / "." / "part.gcode"):
