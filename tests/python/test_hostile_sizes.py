@@ -1,0 +1,236 @@
+"""Files of a few hundred bytes whose headers declare 4 GiB: every reader answers with an
+error, and a fresh process reading one with all of them stays far below the declared size.
+
+A stored size of 4 GiB runs past the end of the file, so validation refuses it as well. A
+decompressed size of 4 GiB over complete, checksummed data is a lie only the content
+readers can see: validation checks block order and checksums, and answers Success."""
+
+import json
+import subprocess
+import sys
+import zlib
+from pathlib import Path
+
+import pytest
+from gcode_files import (
+    Block,
+    BlockType,
+    Compression,
+    GCodeFile,
+    ini,
+    thumbnail,
+    u16,
+    valid_file,
+)
+
+FOUR_GIB = 0xFFFFFFFF
+PEAK_LIMIT_MB = 100
+ADDRESS_SPACE_LIMIT_MB = 1024
+# Blocks of valid_file(thumbnails=[thumbnail()]), by index.
+PRINTER, THUMBNAIL, SLICER, GCODE = 1, 2, 4, 5
+VALIDATION = {"is_valid_binary_gcode", "pyquarn.verify"}
+# pyquarn.info and pyquarn.thumbnails validate first, then decode what they show.
+SHOWING = {"pyquarn.info": {"metadata", "thumbnail"}, "pyquarn.thumbnails": {"thumbnail"}}
+CONVERSIONS = {"from_binary_to_ascii", "from_binary_to_ascii unverified", "pyquarn.convert"}
+
+GCODE_TEXT = "".join(f"G1 X{i % 200}.{i % 7} Y{i * 7 % 200} E{i / 997:.5f}\n" for i in range(3000))
+DEFLATED = zlib.compress(GCODE_TEXT.encode())
+PNG_PARAMS = u16(0) + u16(16) + u16(16)
+
+
+def hostile(index: int, block: Block) -> GCodeFile:
+    crafted = valid_file(thumbnails=[thumbnail()])
+    crafted.blocks[index] = block
+    return crafted
+
+
+def stored(block_type: int, data: bytes, **sizes) -> Block:
+    params = PNG_PARAMS if block_type == BlockType.Thumbnail else u16(0)
+    return Block(block_type, data, params=params, **sizes)
+
+
+def must_refuse(reader: str, block_type: int, validation_sees_it: bool) -> bool:
+    """Whether a reader meets the lie: the conversions read every block; validation sees
+    only sizes that run past the file; the others, what they show."""
+    if reader in CONVERSIONS or validation_sees_it:
+        return True
+    if reader in VALIDATION:
+        return False
+    kind = {BlockType.GCode: "gcode", BlockType.Thumbnail: "thumbnail"}.get(block_type, "metadata")
+    return kind in SHOWING[reader]
+
+
+# name: (index of the block replaced, the block, whether validation sees it)
+CASES = {
+    "G-code stored as 4 GiB": (
+        GCODE,
+        stored(BlockType.GCode, b"G28\n", uncompressed_size=FOUR_GIB),
+        True,
+    ),
+    "G-code compressed, stored as 4 GiB": (
+        GCODE,
+        stored(
+            BlockType.GCode,
+            DEFLATED[:300],
+            compression=Compression.Deflate,
+            uncompressed_size=len(GCODE_TEXT),
+            compressed_size=FOUR_GIB,
+        ),
+        True,
+    ),
+    "printer metadata stored as 4 GiB": (
+        PRINTER,
+        stored(BlockType.PrinterMetadata, ini({"printer_model": "T1"}), uncompressed_size=FOUR_GIB),
+        True,
+    ),
+    "thumbnail stored as 4 GiB": (
+        THUMBNAIL,
+        stored(BlockType.Thumbnail, b"\x89PNG\r\n\x1a\n", uncompressed_size=FOUR_GIB),
+        True,
+    ),
+    "thumbnail compressed, both sizes 4 GiB": (
+        THUMBNAIL,
+        stored(
+            BlockType.Thumbnail,
+            b"\x89PNG\r\n\x1a\n",
+            compression=Compression.Deflate,
+            uncompressed_size=FOUR_GIB,
+            compressed_size=FOUR_GIB,
+        ),
+        True,
+    ),
+    **{
+        f"G-code {name} decompressing to 4 GiB": (
+            GCODE,
+            stored(BlockType.GCode, data, compression=compression, uncompressed_size=FOUR_GIB),
+            False,
+        )
+        for name, compression, data in (
+            ("Deflate cut short", Compression.Deflate, DEFLATED[:300]),
+            ("heatshrink 11", Compression.Heatshrink_11_4, bytes(range(256)) * 2),
+            ("heatshrink 12", Compression.Heatshrink_12_4, bytes(range(256)) * 2),
+        )
+    },
+    "slicer metadata Deflate cut short, to 4 GiB": (
+        SLICER,
+        stored(
+            BlockType.SlicerMetadata,
+            DEFLATED[:300],
+            compression=Compression.Deflate,
+            uncompressed_size=FOUR_GIB,
+        ),
+        False,
+    ),
+}
+
+# Runs every reader on one file in a fresh interpreter; prints what each answered, how many
+# blocks a walk with the block classes read before the first failure, and the peak resident
+# size before reading (after the imports) and after.
+READERS = r"""
+import json, resource, sys
+import _quarn as q
+import pyquarn
+
+def peak_mb():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+
+def status_mb(field):
+    # This process's own figures since it started (getrusage may count the parent's
+    # pages, shared until the exec), and its address space: memory reserved but never
+    # touched is not resident, yet no file should make us reserve gigabytes.
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) / 1024
+
+CLASSES = {0: q.FileMetadataBlock, 1: q.GCodeBlock, 2: q.SlicerMetadataBlock,
+           3: q.PrinterMetadataBlock, 4: q.PrintMetadataBlock, 5: q.ThumbnailBlock}
+
+def walk(path):
+    f, file_header, read = q.open(path, "rb"), q.FileHeader(), 0
+    try:
+        result = q.read_header(f, file_header)
+        while result == q.EResult.Success:
+            header = q.BlockHeader()
+            result = q.read_next_block_header(f, file_header, header)
+            if result == q.EResult.Success:
+                result = CLASSES[header.type]().read_data(f, file_header, header)
+                read += result == q.EResult.Success
+        return read, result.name
+    finally:
+        q.close(f)
+
+def with_handle(path, call):
+    f, out = q.open(path, "rb"), q.open("/dev/null", "wb")
+    try:
+        return call(f, out).name
+    finally:
+        q.close(f)
+        q.close(out)
+
+def raised(call):
+    try:
+        call()
+    except pyquarn.QuarnError as error:
+        return error.result.name
+    return "Success"
+
+path, scratch = sys.argv[1], sys.argv[2]
+before, own_before = peak_mb(), status_mb("VmHWM")
+blocks_read, _ = walk(path)
+answers = {
+    "is_valid_binary_gcode": with_handle(path, lambda f, out: q.is_valid_binary_gcode(f, True)),
+    "from_binary_to_ascii": with_handle(path, lambda f, out: q.from_binary_to_ascii(f, out)),
+    "from_binary_to_ascii unverified": with_handle(
+        path, lambda f, out: q.from_binary_to_ascii(f, out, False)),
+    "pyquarn.verify": pyquarn.verify(path).name,
+    "pyquarn.info": raised(lambda: pyquarn.info(path)),
+    "pyquarn.thumbnails": raised(lambda: list(pyquarn.thumbnails(path))),
+    "pyquarn.convert": raised(lambda: pyquarn.convert(path, scratch, verify=False)),
+}
+print(json.dumps({"answers": answers, "blocks_read": blocks_read,
+                  "before_mb": before, "peak_mb": peak_mb(),
+                  "own_before_mb": own_before, "own_peak_mb": status_mb("VmHWM"),
+                  "address_space_peak_mb": status_mb("VmPeak")}))
+"""
+
+
+def read_in_fresh_process(path: Path, scratch: Path) -> dict:
+    done = subprocess.run(
+        [sys.executable, "-c", READERS, str(path), str(scratch)],
+        capture_output=True,
+        text=True,
+        timeout=120,
+        check=True,
+    )
+    return json.loads(done.stdout)
+
+
+@pytest.mark.parametrize("index, block, validation_sees_it", CASES.values(), ids=CASES)
+def test_every_reader_refuses_and_stays_small(tmp_path, index, block, validation_sees_it):
+    path = hostile(index, block).write(tmp_path / "hostile.qgcode")
+    assert path.stat().st_size < 1000
+    report = read_in_fresh_process(path, tmp_path / "out.gcode")
+    for reader, answer in report["answers"].items():
+        refuses = must_refuse(reader, block.type, validation_sees_it)
+        assert (answer != "Success") == refuses, (reader, answer)
+    # The walk reads every block before the hostile one, and stops there.
+    assert report["blocks_read"] == index
+    assert report["peak_mb"] < PEAK_LIMIT_MB, report
+    assert report["address_space_peak_mb"] < ADDRESS_SPACE_LIMIT_MB, report
+    assert not (tmp_path / "out.gcode").exists()
+
+
+def test_a_complete_deflate_stream_is_what_it_holds_whatever_its_header_declares(tmp_path):
+    # The declared size of Deflate data is a hint: a whole stream reads as the text it holds,
+    # and the hint, capped by the stored size, reserves nothing near 4 GiB.
+    block = stored(
+        BlockType.GCode, DEFLATED, compression=Compression.Deflate, uncompressed_size=FOUR_GIB
+    )
+    path = hostile(GCODE, block).write(tmp_path / "hint.qgcode")
+    report = read_in_fresh_process(path, tmp_path / "out.gcode")
+    assert set(report["answers"].values()) == {"Success"}
+    assert report["blocks_read"] == len(hostile(GCODE, block).blocks)
+    assert report["peak_mb"] < PEAK_LIMIT_MB, report
+    assert report["address_space_peak_mb"] < ADDRESS_SPACE_LIMIT_MB, report
+    assert GCODE_TEXT in (tmp_path / "out.gcode").read_text()
