@@ -85,6 +85,20 @@ bool same_text(const Bytes& a, const Bytes& b) {
            x.substr(x_end) == y.substr(y_end);
 }
 
+// Whether a line at index limit or later holds the marker (LF, CR and CR LF end lines).
+bool marker_beyond_first_lines(std::string_view text, std::string_view marker, uint64_t limit) {
+    uint64_t index = 0;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find_first_of("\r\n"), text.size());
+        if (index >= limit && text.substr(0, end).find(marker) != std::string_view::npos)
+            return true;
+        const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
+        text.remove_prefix(std::min(text.size(), end + (crlf ? 2 : 1)));
+        ++index;
+    }
+    return false;
+}
+
 // The text written back converts again, to the same text; MeatPack normalises lines (drops
 // comments, spaces of movement lines) in a way that can take one more round to settle, and
 // cannot carry the byte 0xFF, so with it the fixpoint is checked one round later and only for
@@ -104,6 +118,11 @@ void convert_both_ways(const Bytes& source, const BinarizerConfig& config) {
     const std::string_view text_view(reinterpret_cast<const char*>(source.data()), source.size());
     const size_t producer = text_view.find(convert::layout::producer_marker);
     if (text_view.find(convert::layout::producer_marker, producer + 1) != std::string_view::npos)
+        return;
+    // The preparer marker counts only in the first lines, where the text written back puts
+    // the printer metadata: a value holding the marker would become the preparer there.
+    if (marker_beyond_first_lines(text_view, convert::layout::preparer_marker,
+                                  convert::layout::preparer_line_limit))
         return;
     for (int round = packed ? 2 : 1; round > 0; --round) {
         fuzz::expect(to_binary(text, config, binary) == EResult::Success,
