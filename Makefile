@@ -14,9 +14,9 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
 .PHONY: test demo setup install cpp-test asan-test cpp-package py-test format format-check bench \
-	fuzz clean
+	fuzz fuzz-smoke clean
 
-test: format-check cpp-test asan-test cpp-package py-test
+test: format-check cpp-test asan-test fuzz-smoke cpp-package py-test
 	@echo "all tests passed"
 
 demo: install
@@ -62,10 +62,17 @@ bench: install
 	$(CMAKE) --build build/bench -j $(JOBS)
 	QUARN_DEV_BUILD=$(abspath build/bench) $(PY) bench/run.py
 
-# Not part of test: builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
-FUZZ_SECONDS ?= 60
+# Builds the fuzz targets with clang and runs each for FUZZ_SECONDS, keeping what they find
+# in build/fuzz/corpus. The smoke run of make test gives each 15 seconds from the seeds
+# alone, with a fixed random seed, so that it is repeatable.
+FUZZ_SECONDS ?= 300
+FUZZ_TOOLS = CMAKE=$(CMAKE) NINJA=$(abspath $(VENV)/bin/ninja) JOBS=$(JOBS)
 fuzz: setup
-	CMAKE=$(CMAKE) NINJA=$(abspath $(VENV)/bin/ninja) JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) \
+	$(FUZZ_TOOLS) FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run_fuzzers.sh
+
+fuzz-smoke: setup
+	rm -rf build/fuzz/smoke
+	$(FUZZ_TOOLS) FUZZ_SECONDS=15 FUZZ_WORK=build/fuzz/smoke FUZZ_FLAGS=-seed=1 \
 		tests/fuzz/run_fuzzers.sh
 
 format: setup

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) in build/fuzz and runs each for
-# FUZZ_SECONDS (default 300) over its seed corpus: new inputs go to build/fuzz/corpus/<target>,
-# crashes, hangs and over-allocations to build/fuzz/artifacts/<target>/.
+# FUZZ_SECONDS (default 300) over its seed corpus: new inputs go to <FUZZ_WORK>/<target>
+# (FUZZ_WORK defaults to build/fuzz/corpus), crashes, hangs and over-allocations to
+# build/fuzz/artifacts/<target>/.
 #   tests/fuzz/run_fuzzers.sh [target...]
 # (targets: binary_read binary_to_ascii ascii_convert codecs gcode_reader binarizer; all by
 # default). CMAKE, NINJA and JOBS name the tools (the Makefile passes those of .venv); extra
@@ -11,6 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds=${FUZZ_SECONDS:-300}
+work_root=${FUZZ_WORK:-build/fuzz/corpus}
 cmake=${CMAKE:-.venv/bin/cmake}
 ninja=${NINJA:-$PWD/.venv/bin/ninja}
 jobs=${JOBS:-2}
@@ -55,7 +57,7 @@ failed=()
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 for target in "${targets[@]}"; do
-    work=build/fuzz/corpus/$target
+    work=$work_root/$target
     artifacts=build/fuzz/artifacts/$target
     mkdir -p "$work" "$artifacts"
     seed_dir=tests/fuzz/corpus/${seeds[$target]:-$target}
