@@ -50,13 +50,8 @@ EResult read_block_content(FILE& file, const core::BlockHeader& header,
     const size_t stored_size =
         header.is_compressed() ? header.compressed_size : header.uncompressed_size;
     std::vector<uint8_t> stored;
-    if (stored_size != 0) {
-        if (!core::has_bytes_left(file, stored_size))
-            return EResult::ReadError;
-        stored.resize(stored_size);
-        if (!core::read_exact(file, stored.data(), stored_size))
-            return EResult::ReadError;
-    }
+    if (stored_size != 0 && !core::read_sized(file, stored_size, stored))
+        return EResult::ReadError;
     if (!header.is_compressed() || (stored.empty() && header.uncompressed_size == 0)) {
         content = std::move(stored);
         return EResult::Success;

@@ -63,10 +63,7 @@ EResult ThumbnailBlock::read_data(FILE& file, const core::FileHeader& file_heade
     // cannot be read without losing the next block.
     if (block_header.is_compressed() && block_header.compressed_size != size)
         return EResult::InvalidThumbnailDataSize;
-    if (!core::has_bytes_left(file, size))
-        return EResult::ReadError;
-    data.resize(size);
-    if (!core::read_exact(file, data.data(), size))
+    if (!core::read_sized(file, size, data))
         return EResult::ReadError;
     return skip_stored_checksum(file, file_header);
 }

@@ -5,10 +5,12 @@
 // whose indicator was already set therefore fails every transfer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <type_traits>
+#include <vector>
 
 namespace quarn::core {
 
@@ -27,16 +29,29 @@ inline bool write_exact(FILE& file, const void* data, size_t size) {
 // result callers commonly ignore.
 inline bool flush(FILE& file) { return std::fflush(&file) == 0 && std::ferror(&file) == 0; }
 
-// False when the stream is known to hold fewer than n bytes after the current position, so
-// that a size read from a file is checked before anything is allocated for it. Streams that
-// cannot tell their size pass.
-inline bool has_bytes_left(FILE& file, size_t n) {
+// Reads exactly n bytes, a size that came from a file, into out (replacing its content),
+// never allocating what the stream cannot deliver: a stream that can tell its size is
+// checked first and false returned when it holds fewer than n bytes after the position; one
+// that cannot (a pipe) gets a buffer that grows only as the bytes arrive.
+inline bool read_sized(FILE& file, size_t n, std::vector<uint8_t>& out) {
     const long here = std::ftell(&file);
-    if (here < 0 || std::fseek(&file, 0, SEEK_END) != 0)
-        return true;
-    const long end = std::ftell(&file);
-    std::fseek(&file, here, SEEK_SET);
-    return end >= here && static_cast<unsigned long>(end - here) >= n;
+    if (here >= 0 && std::fseek(&file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(&file);
+        if (std::fseek(&file, here, SEEK_SET) != 0 || end < here ||
+            static_cast<unsigned long>(end - here) < n)
+            return false;
+        out.resize(n);
+        return read_exact(file, out.data(), n);
+    }
+    constexpr size_t step = size_t{1} << 20;
+    out.clear();
+    while (out.size() < n) {
+        const size_t have = out.size();
+        out.resize(have + std::min(step, n - have));
+        if (!read_exact(file, out.data() + have, out.size() - have))
+            return false;
+    }
+    return true;
 }
 
 // Little-endian bytes of an unsigned integer, independent of the host's byte order.
