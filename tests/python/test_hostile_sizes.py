@@ -123,11 +123,9 @@ CASES = {
     ),
 }
 
-# Runs every reader on one file in a fresh interpreter; prints what each answered, how many
-# blocks a walk with the block classes read before the first failure, and the peak resident
-# size before reading (after the imports) and after.
-READERS = r"""
-import json, resource, sys
+# What both scripts below share: figures of memory, and the block classes by type.
+PRELUDE = r"""
+import json, os, resource, sys
 import _quarn as q
 import pyquarn
 
@@ -143,9 +141,20 @@ def status_mb(field):
             if line.startswith(field + ":"):
                 return int(line.split()[1]) / 1024
 
+def figures():
+    return {"peak_mb": peak_mb(), "own_peak_mb": status_mb("VmHWM"),
+            "address_space_peak_mb": status_mb("VmPeak")}
+
 CLASSES = {0: q.FileMetadataBlock, 1: q.GCodeBlock, 2: q.SlicerMetadataBlock,
            3: q.PrinterMetadataBlock, 4: q.PrintMetadataBlock, 5: q.ThumbnailBlock}
+"""
 
+# Runs every reader on one file; prints what each answered, how many blocks a walk with the
+# block classes read before the first failure, and the memory figures before reading (after
+# the imports) and after.
+READERS = (
+    PRELUDE
+    + r"""
 def walk(path):
     f, file_header, read = q.open(path, "rb"), q.FileHeader(), 0
     try:
@@ -176,7 +185,7 @@ def raised(call):
     return "Success"
 
 path, scratch = sys.argv[1], sys.argv[2]
-before, own_before = peak_mb(), status_mb("VmHWM")
+before = {"before_mb": peak_mb(), "own_before_mb": status_mb("VmHWM")}
 blocks_read, _ = walk(path)
 answers = {
     "is_valid_binary_gcode": with_handle(path, lambda f, out: q.is_valid_binary_gcode(f, True)),
@@ -188,22 +197,48 @@ answers = {
     "pyquarn.thumbnails": raised(lambda: list(pyquarn.thumbnails(path))),
     "pyquarn.convert": raised(lambda: pyquarn.convert(path, scratch, verify=False)),
 }
-print(json.dumps({"answers": answers, "blocks_read": blocks_read,
-                  "before_mb": before, "peak_mb": peak_mb(),
-                  "own_before_mb": own_before, "own_peak_mb": status_mb("VmHWM"),
-                  "address_space_peak_mb": status_mb("VmPeak")}))
+print(json.dumps({"answers": answers, "blocks_read": blocks_read, **before, **figures()}))
 """
+)
+
+# Reads the file block by block through a pipe, which cannot tell its size: the sizes in
+# the headers cannot be checked against it before the data arrives.
+PIPE_WALK = (
+    PRELUDE
+    + r"""
+data = open(sys.argv[1], "rb").read()
+r, w = os.pipe()
+# A few hundred bytes fit the pipe's buffer: written at once, since a reader blocked in
+# the library holds the interpreter lock that a writing thread would need.
+os.write(w, data)
+os.close(w)
+f, file_header, read = q.open(f"/dev/fd/{r}", "rb"), q.FileHeader(), 0
+result = file_header.read(f)
+while result == q.EResult.Success:
+    header = q.BlockHeader()
+    result = header.read(f)
+    if result == q.EResult.Success:
+        result = CLASSES[header.type]().read_data(f, file_header, header)
+        read += result == q.EResult.Success
+q.close(f)
+print(json.dumps({"blocks_read": read, "result": result.name, **figures()}))
+"""
+)
 
 
-def read_in_fresh_process(path: Path, scratch: Path) -> dict:
+def run_script(script: str, *args: Path) -> dict:
     done = subprocess.run(
-        [sys.executable, "-c", READERS, str(path), str(scratch)],
+        [sys.executable, "-c", script, *map(str, args)],
         capture_output=True,
         text=True,
         timeout=120,
         check=True,
     )
     return json.loads(done.stdout)
+
+
+def read_in_fresh_process(path: Path, scratch: Path) -> dict:
+    return run_script(READERS, path, scratch)
 
 
 @pytest.mark.parametrize("index, block, validation_sees_it", CASES.values(), ids=CASES)
@@ -234,3 +269,19 @@ def test_a_complete_deflate_stream_is_what_it_holds_whatever_its_header_declares
     assert report["peak_mb"] < PEAK_LIMIT_MB, report
     assert report["address_space_peak_mb"] < ADDRESS_SPACE_LIMIT_MB, report
     assert GCODE_TEXT in (tmp_path / "out.gcode").read_text()
+
+
+STORED_AS_4_GIB = {name: case for name, case in CASES.items() if "stored as 4 GiB" in name}
+
+
+@pytest.mark.parametrize(
+    "index, block, validation_sees_it", STORED_AS_4_GIB.values(), ids=STORED_AS_4_GIB
+)
+def test_a_pipe_cannot_make_a_reader_allocate_the_declared_size(
+    tmp_path, index, block, validation_sees_it
+):
+    path = hostile(index, block).write(tmp_path / "hostile.qgcode")
+    report = run_script(PIPE_WALK, path)
+    assert report["blocks_read"] == index
+    assert report["result"] == "ReadError"
+    assert report["own_peak_mb"] < PEAK_LIMIT_MB, report
