@@ -18,6 +18,12 @@ constexpr size_t max_stored_size = std::numeric_limits<uint32_t>::max();
 EResult write_encoded_block(FILE& file, core::EBlockType type, core::ECompressionType compression,
                             uint16_t parameter, std::vector<uint8_t> encoded,
                             EResult encoding_error, core::Checksum& checksum) {
+    // A value outside the enumerations would be stored as it is and make the block unreadable
+    // (an unknown compression would even store no data), so it is refused here.
+    if (static_cast<uint16_t>(compression) > core::max_compression_type)
+        return EResult::InvalidCompressionType;
+    if (static_cast<uint16_t>(checksum.get_type()) > core::max_checksum_type)
+        return EResult::InvalidChecksumType;
     core::BlockHeader header(static_cast<uint16_t>(type), static_cast<uint16_t>(compression), 0, 0);
     std::vector<uint8_t> compressed;
     const std::vector<uint8_t>* stored = &encoded;

@@ -14,9 +14,10 @@ namespace quarn::binarize {
 
 // Writes a block of encoded content: header, the 2-byte parameter and the stored data, then
 // feeds them to the checksum (which it does not write). Empty content stores nothing,
-// whatever the compression. Before anything is written: encoding_error when the encoded data
-// would not fit the 32-bit size field, DataCompressionError when compression fails or its
-// output would not fit.
+// whatever the compression. Before anything is written: InvalidCompressionType or
+// InvalidChecksumType for a value outside its enumeration, encoding_error when the encoded
+// data would not fit the 32-bit size field, DataCompressionError when compression fails or
+// its output would not fit.
 core::EResult write_encoded_block(FILE& file, core::EBlockType type,
                                   core::ECompressionType compression, uint16_t parameter,
                                   std::vector<uint8_t> encoded, core::EResult encoding_error,

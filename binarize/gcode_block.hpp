@@ -20,7 +20,9 @@ struct GCodeBlock {
     uint16_t encoding_type{static_cast<uint16_t>(core::EGCodeEncodingType::None)};
     std::string raw_data;
 
-    // The complete block: header, parameter, data and, unless None, the checksum.
+    // The complete block: header, parameter, data and, unless None, the checksum. An encoding,
+    // compression or checksum type outside its enumeration is refused before anything is
+    // written.
     core::EResult write(FILE& file, core::ECompressionType compression_type,
                         core::EChecksumType checksum_type) const;
     // From the block parameters to the next block header; appends to raw_data.

@@ -27,7 +27,9 @@ struct BaseMetadataBlock {
     uint16_t encoding_type{static_cast<uint16_t>(core::EMetadataEncodingType::INI)};
     MetadataPairs raw_data;
 
-    // Header, parameter and data, fed into checksum; the checksum itself is not written.
+    // Header, parameter and data, fed into checksum; the checksum itself is not written. An
+    // encoding, compression or checksum type outside its enumeration is refused before
+    // anything is written.
     core::EResult write(FILE& file, core::EBlockType block_type,
                         core::ECompressionType compression_type, core::Checksum& checksum) const;
     // From the block parameters to just before the checksum; appends to raw_data.

@@ -30,6 +30,8 @@ EResult ThumbnailBlock::write(FILE& file, core::EChecksumType checksum_type) con
     // A size that the 32-bit field cannot hold would be stored wrong: refuse it too.
     if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max())
         return EResult::InvalidThumbnailDataSize;
+    if (static_cast<uint16_t>(checksum_type) > core::max_checksum_type)
+        return EResult::InvalidChecksumType;
 
     core::BlockHeader header(static_cast<uint16_t>(core::EBlockType::Thumbnail),
                              static_cast<uint16_t>(core::ECompressionType::None),

@@ -15,8 +15,8 @@ struct ThumbnailBlock {
     core::ThumbnailParams params;
     std::vector<uint8_t> data;
 
-    // Validates (format, width, height, data size, in this order), then writes the complete
-    // block; nothing is written when validation fails.
+    // Validates (format, width, height, data size, checksum type, in this order), then writes
+    // the complete block; nothing is written when validation fails.
     core::EResult write(FILE& file, core::EChecksumType checksum_type) const;
     // From the block parameters to the next block header; replaces data. The data is taken
     // raw whatever the header's compression; a header naming one with a compressed_size other

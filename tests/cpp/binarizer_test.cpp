@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "binarize/binarizer.hpp"
 #include "core/navigation.hpp"
 #include "test_support.hpp"
@@ -213,4 +215,66 @@ TEST(Binarizer, NoChecksumConfiguration) {
                             (10 + std::string("total toolchanges=0\n").size()) +
                             (10 + std::string("layer_height=0.2\n").size()) + (10 + 4);
     EXPECT_EQ(data.size(), expected);
+}
+
+// Values outside the enumerations (reachable from Python, where an enumeration takes any
+// integer) would be stored as they are: an unknown compression stored no data at all, and an
+// unknown checksum type no checksum, in a file reported as written.
+TEST(Binarizer, WritersRefuseValuesOutsideTheEnumerations) {
+    const auto bad_compression = static_cast<ECompressionType>(99);
+    const auto bad_checksum = static_cast<EChecksumType>(99);
+    GCodeBlock gcode;
+    gcode.raw_data = "G28\n";
+    FileMetadataBlock metadata;
+    metadata.raw_data = {{"Producer", "X"}};
+    ThumbnailBlock thumbnail;
+    thumbnail.params = {0, 4, 4};
+    thumbnail.data = bytes("x");
+    struct Case {
+        const char* writer;
+        std::function<EResult(FILE&)> write;
+        EResult expected;
+    } cases[] = {
+        {"gcode, compression",
+         [&](FILE& f) { return gcode.write(f, bad_compression, EChecksumType::CRC32); },
+         EResult::InvalidCompressionType},
+        {"gcode, checksum",
+         [&](FILE& f) { return gcode.write(f, ECompressionType::None, bad_checksum); },
+         EResult::InvalidChecksumType},
+        {"metadata, compression",
+         [&](FILE& f) { return metadata.write(f, bad_compression, EChecksumType::None); },
+         EResult::InvalidCompressionType},
+        {"empty metadata, compression",
+         [&](FILE& f) {
+             return FileMetadataBlock().write(f, bad_compression, EChecksumType::None);
+         },
+         EResult::InvalidCompressionType},
+        {"metadata, checksum",
+         [&](FILE& f) { return metadata.write(f, ECompressionType::Deflate, bad_checksum); },
+         EResult::InvalidChecksumType},
+        {"thumbnail, checksum", [&](FILE& f) { return thumbnail.write(f, bad_checksum); },
+         EResult::InvalidChecksumType},
+    };
+    for (const Case& c : cases) {
+        TempFile f;
+        EXPECT_EQ(c.write(*f), c.expected) << c.writer;
+        EXPECT_TRUE(f.contents().empty()) << c.writer;
+    }
+
+    // The Binarizer stops at the first block given the bad compression.
+    Binarizer b = ready_binarizer();
+    BinarizerConfig config = plain_config();
+    config.compression.print_metadata = bad_compression;
+    TempFile f;
+    EXPECT_EQ(b.initialize(*f, config), EResult::InvalidCompressionType);
+    EXPECT_EQ(block_types(f), (std::vector<uint16_t>{3}));
+
+    b = ready_binarizer();
+    config = plain_config();
+    config.compression.gcode = bad_compression;
+    f.reset({});
+    ASSERT_EQ(b.initialize(*f, config), EResult::Success);
+    ASSERT_EQ(b.append_gcode("G28\n"), EResult::Success);
+    EXPECT_EQ(b.finalize(), EResult::InvalidCompressionType);
+    EXPECT_EQ(block_types(f), (std::vector<uint16_t>{3, 4, 2}));
 }

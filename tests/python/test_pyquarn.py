@@ -108,6 +108,29 @@ def test_config_chooses_compression_encoding_and_checksum(tmp_path: Path) -> Non
     assert gcode[0].compression == pyquarn.CompressionType.Heatshrink_12_4
 
 
+@pytest.mark.parametrize(
+    ("field", "value", "result"),
+    [
+        ("gcode", pyquarn.CompressionType(99), EResult.InvalidCompressionType),
+        ("slicer_metadata", pyquarn.CompressionType(4), EResult.InvalidCompressionType),
+        ("checksum", pyquarn.ChecksumType(2), EResult.InvalidChecksumType),
+    ],
+    ids=["gcode compression", "metadata compression", "checksum"],
+)
+def test_config_values_outside_the_enumerations_are_refused(
+    tmp_path: Path, field: str, value: object, result: EResult
+) -> None:
+    # An enumeration takes any integer: such a value used to give an unreadable file (no G-code
+    # at all for an unknown G-code compression) and a conversion reported as done.
+    config = pyquarn.get_config()
+    setattr(config if field == "checksum" else config.compression, field, value)
+    source = write_slicer_gcode(tmp_path / "part.gcode")
+    with pytest.raises(QuarnError) as raised:
+        pyquarn.convert(source, config=config)
+    assert raised.value.result == result
+    assert files_in(tmp_path) == ["part.gcode"]
+
+
 def damaged_gcode_checksum() -> GCodeFile:
     file = valid_file()
     file.blocks[-1].damage_checksum = True
