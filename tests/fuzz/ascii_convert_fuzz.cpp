@@ -85,18 +85,37 @@ bool same_text(const Bytes& a, const Bytes& b) {
            x.substr(x_end) == y.substr(y_end);
 }
 
-// Whether a line at index limit or later holds the marker (LF, CR and CR LF end lines).
-bool marker_beyond_first_lines(std::string_view text, std::string_view marker, uint64_t limit) {
+// Whether visit(index, line) holds for a line of text (LF, CR and CR LF end lines).
+template <class Visit>
+bool any_line(std::string_view text, Visit visit) {
     uint64_t index = 0;
     while (!text.empty()) {
         const size_t end = std::min(text.find_first_of("\r\n"), text.size());
-        if (index >= limit && text.substr(0, end).find(marker) != std::string_view::npos)
+        if (visit(index, text.substr(0, end)))
             return true;
         const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
         text.remove_prefix(std::min(text.size(), end + (crlf ? 2 : 1)));
         ++index;
     }
     return false;
+}
+
+// Whether a line at index limit or later holds the marker.
+bool marker_beyond_first_lines(std::string_view text, std::string_view marker, uint64_t limit) {
+    return any_line(text, [&](uint64_t index, std::string_view line) {
+        return index >= limit && line.find(marker) != std::string_view::npos;
+    });
+}
+
+// Whether a G-code line could open a configuration block once MeatPack has cut it at its
+// comment: "strataly_config = begin ; note" is G-code (its value is not "begin"), but it is
+// written back as "strataly_config = begin", a block that never ends.
+bool config_key_before_a_comment(std::string_view text) {
+    return any_line(text, [](uint64_t, std::string_view line) {
+        line = convert::trim_blanks(line);
+        return line.starts_with(convert::layout::config_key) &&
+               line.find(';') != std::string_view::npos;
+    });
 }
 
 // The text written back converts again, to the same text; MeatPack normalises lines (drops
@@ -113,9 +132,11 @@ void convert_both_ways(const Bytes& source, const BinarizerConfig& config) {
     const bool packed = config.gcode_encoding != EGCodeEncodingType::None;
     if (packed && std::find(source.begin(), source.end(), 0xFF) != source.end())
         return;
+    const std::string_view text_view(reinterpret_cast<const char*>(source.data()), source.size());
+    if (packed && config_key_before_a_comment(text_view))
+        return;
     // Only the first of several producer lines is written back, and its version and date
     // may come from different lines: the metadata is kept for a single producer line only.
-    const std::string_view text_view(reinterpret_cast<const char*>(source.data()), source.size());
     const size_t producer = text_view.find(convert::layout::producer_marker);
     if (text_view.find(convert::layout::producer_marker, producer + 1) != std::string_view::npos)
         return;
