@@ -41,11 +41,17 @@ asan-test: setup
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		$(CTEST) --test-dir build/asan --output-on-failure
 
-# The C++ package: installed from build/dev into a scratch prefix, then examples/cpp is
-# built against it with find_package(quarn) and run on the sample.
+# The C++ package: installed from build/dev into a scratch prefix, where every installed
+# header must compile on its own (so none needs an internal one), then examples/cpp is built
+# against it with find_package(quarn) and run on the sample.
 cpp-package: cpp-test
 	rm -rf build/package build/cpp-example
 	$(CMAKE) --install build/dev --prefix build/package --component devel >/dev/null
+	test -z "$$(find build/package/include -path '*/detail*')"
+	for header in $$(cd build/package/include && find quarn -name '*.hpp'); do \
+		echo "#include <$$header>" | $(CXX) -std=c++20 -fsyntax-only -Wall -Werror \
+			-Ibuild/package/include -x c++ - || { echo "$$header does not stand alone"; exit 1; }; \
+	done
 	$(CMAKE) -S examples/cpp -B build/cpp-example -G Ninja \
 		-DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 		-DCMAKE_PREFIX_PATH=$(abspath build/package) >/dev/null

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/meatpack.hpp"
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/binarize/meatpack.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace {
 

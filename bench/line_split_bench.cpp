@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/gcode_reader.hpp"
+#include "quarn/convert/gcode_reader.hpp"
 
 using quarn::convert::GCodeReader;
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/meatpack.hpp"
+#include "quarn/binarize/meatpack.hpp"
 
 using namespace quarn::binarize;
 

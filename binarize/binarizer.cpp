@@ -1,8 +1,8 @@
-#include "binarize/binarizer.hpp"
+#include "quarn/binarize/binarizer.hpp"
 
-#include "core/checksum.hpp"
-#include "core/headers.hpp"
-#include "core/stream.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/detail/stream.hpp"
+#include "quarn/core/headers.hpp"
 
 namespace quarn::binarize {
 

@@ -1,9 +1,9 @@
-#include "binarize/block_data.hpp"
+#include "quarn/binarize/detail/block_data.hpp"
 
 #include <limits>
 
-#include "binarize/compression.hpp"
-#include "core/stream.hpp"
+#include "quarn/binarize/compression.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::binarize {
 

@@ -1,4 +1,4 @@
-#include "binarize/compression.hpp"
+#include "quarn/binarize/compression.hpp"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 

@@ -1,9 +1,9 @@
-#include "binarize/gcode_block.hpp"
+#include "quarn/binarize/gcode_block.hpp"
 
-#include "binarize/block_data.hpp"
-#include "binarize/meatpack.hpp"
-#include "core/checksum.hpp"
-#include "core/stream.hpp"
+#include "quarn/binarize/detail/block_data.hpp"
+#include "quarn/binarize/meatpack.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::binarize {
 

@@ -1,10 +1,10 @@
-#include "binarize/meatpack.hpp"
+#include "quarn/binarize/meatpack.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "binarize/meatpack_tables.hpp"
+#include "quarn/binarize/detail/meatpack_tables.hpp"
 
 namespace quarn::binarize {
 

@@ -1,9 +1,9 @@
-#include "binarize/metadata_block.hpp"
+#include "quarn/binarize/metadata_block.hpp"
 
 #include <algorithm>
 
-#include "binarize/block_data.hpp"
-#include "core/stream.hpp"
+#include "quarn/binarize/detail/block_data.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::binarize {
 

@@ -1,10 +1,10 @@
-#include "binarize/thumbnail_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
 
 #include <limits>
 
-#include "binarize/block_data.hpp"
-#include "core/checksum.hpp"
-#include "core/stream.hpp"
+#include "quarn/binarize/detail/block_data.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::binarize {
 

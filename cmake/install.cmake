@@ -1,18 +1,22 @@
-# The C++ package: `cmake --install <build> --component devel` installs the static library,
-# its headers under include/ (so "core/headers.hpp" style includes keep working) and a CMake
-# package, found with find_package(quarn) and linked as quarn::quarn. The wheel installs only
+# The C++ package: `cmake --install <build> --component devel` installs the static library of
+# each layer, the public headers under include/quarn/ (the detail/ folders stay behind) and a
+# CMake package, found with find_package(quarn) and linked as quarn::quarn. The wheel installs only
 # the python component, so none of this ends up in it.
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(QUARN_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/quarn")
 
-install(TARGETS quarn EXPORT quarnTargets
+install(TARGETS quarn quarn_core quarn_heatshrink quarn_binarize quarn_convert
+        EXPORT quarnTargets
         ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT devel)
 
-install(DIRECTORY core binarize convert heatshrink
-        DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT devel
-        FILES_MATCHING PATTERN "*.hpp")
+foreach(layer core heatshrink binarize convert)
+    install(DIRECTORY ${layer}/include/quarn
+            DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT devel
+            FILES_MATCHING PATTERN "*.hpp" PATTERN detail EXCLUDE)
+endforeach()
+install(FILES include/quarn/quarn.hpp DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/quarn"
+        COMPONENT devel)
 
 install(EXPORT quarnTargets NAMESPACE quarn:: DESTINATION "${QUARN_INSTALL_CMAKEDIR}"
         COMPONENT devel)

@@ -1,7 +1,7 @@
-#include "convert/conversion.hpp"
-#include "convert/gcode_reader.hpp"
-#include "convert/metadata_extraction.hpp"
-#include "core/navigation.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/convert/detail/metadata_extraction.hpp"
+#include "quarn/convert/gcode_reader.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace quarn::convert {
 

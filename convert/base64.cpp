@@ -1,4 +1,4 @@
-#include "convert/base64.hpp"
+#include "quarn/convert/detail/base64.hpp"
 
 #include <array>
 

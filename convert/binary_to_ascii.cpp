@@ -1,15 +1,15 @@
 #include <string>
 #include <vector>
 
-#include "binarize/gcode_block.hpp"
-#include "binarize/metadata_block.hpp"
-#include "binarize/thumbnail_block.hpp"
-#include "convert/base64.hpp"
-#include "convert/conversion.hpp"
-#include "convert/slicer_layout.hpp"
-#include "convert/text.hpp"
-#include "core/navigation.hpp"
-#include "core/stream.hpp"
+#include "quarn/binarize/gcode_block.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/convert/detail/base64.hpp"
+#include "quarn/convert/detail/slicer_layout.hpp"
+#include "quarn/convert/detail/text.hpp"
+#include "quarn/core/detail/stream.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace quarn::convert {
 

@@ -1,4 +1,4 @@
-#include "convert/gcode_reader.hpp"
+#include "quarn/convert/gcode_reader.hpp"
 
 #include <bit>
 #include <cstdint>

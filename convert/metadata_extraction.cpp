@@ -1,10 +1,10 @@
-#include "convert/metadata_extraction.hpp"
+#include "quarn/convert/detail/metadata_extraction.hpp"
 
 #include <algorithm>
 
-#include "convert/base64.hpp"
-#include "convert/slicer_layout.hpp"
-#include "convert/text.hpp"
+#include "quarn/convert/detail/base64.hpp"
+#include "quarn/convert/detail/slicer_layout.hpp"
+#include "quarn/convert/detail/text.hpp"
 
 namespace quarn::convert {
 

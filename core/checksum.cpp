@@ -1,10 +1,10 @@
-#include "core/checksum.hpp"
+#include "quarn/core/checksum.hpp"
 
 #include <zlib.h>
 
 #include <algorithm>
 
-#include "core/stream.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::core {
 

@@ -1,6 +1,6 @@
-#include "core/headers.hpp"
+#include "quarn/core/headers.hpp"
 
-#include "core/stream.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::core {
 

@@ -1,9 +1,9 @@
-#include "core/navigation.hpp"
+#include "quarn/core/navigation.hpp"
 
 #include <algorithm>
 
-#include "core/checksum.hpp"
-#include "core/stream.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/detail/stream.hpp"
 
 namespace quarn::core {
 

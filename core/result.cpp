@@ -1,4 +1,4 @@
-#include "core/result.hpp"
+#include "quarn/core/result.hpp"
 
 #include <array>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::heatshrink {
 namespace {

@@ -9,8 +9,8 @@
 #include <bit>
 #include <cstring>
 
-#include "heatshrink/heatshrink.hpp"
-#include "heatshrink/match_finder.hpp"
+#include "quarn/heatshrink/detail/match_finder.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::heatshrink {
 namespace {

@@ -1,11 +1,11 @@
 // The Binarizer, its configuration and the two whole-file conversions.
-#include "binarize/binarizer.hpp"
+#include "quarn/binarize/binarizer.hpp"
 
 #include <pybind11/stl.h>
 
-#include "convert/conversion.hpp"
 #include "python/file_wrapper.hpp"
 #include "python/registrations.hpp"
+#include "quarn/convert/conversion.hpp"
 
 namespace py = pybind11;
 

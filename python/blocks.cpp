@@ -2,11 +2,11 @@
 // read-only from Python; they are filled by reading them from a file.
 #include <pybind11/stl.h>
 
-#include "binarize/gcode_block.hpp"
-#include "binarize/metadata_block.hpp"
-#include "binarize/thumbnail_block.hpp"
 #include "python/file_wrapper.hpp"
 #include "python/registrations.hpp"
+#include "quarn/binarize/gcode_block.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
 
 namespace py = pybind11;
 

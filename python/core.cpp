@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/headers.hpp"
-#include "core/navigation.hpp"
-#include "core/result.hpp"
 #include "python/file_wrapper.hpp"
 #include "python/registrations.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/navigation.hpp"
+#include "quarn/core/result.hpp"
 
 namespace py = pybind11;
 

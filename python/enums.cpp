@@ -1,7 +1,7 @@
 // The seven enumerations of the library as pybind11 enumeration classes: scoped, not
 // arithmetic, members not exported into the module, in the numbering order of the library.
-#include "core/result.hpp"
 #include "python/registrations.hpp"
+#include "quarn/core/result.hpp"
 
 namespace py = pybind11;
 

@@ -2,8 +2,8 @@
 //
 // PYBIND11_MODULE provides the import-time interpreter version check and turns a failing
 // registration into ImportError.
-#include "core/result.hpp"
 #include "python/registrations.hpp"
+#include "quarn/core/result.hpp"
 
 namespace py = pybind11;
 

@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <quarn/binarize/metadata_block.hpp>
+#include <quarn/core/headers.hpp>
+#include <quarn/core/navigation.hpp>
+#include <quarn/core/result.hpp>
 #include <string_view>
-
-#include "binarize/metadata_block.hpp"
-#include "core/headers.hpp"
-#include "core/navigation.hpp"
-#include "core/result.hpp"
 
 namespace {
 

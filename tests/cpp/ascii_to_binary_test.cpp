@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/conversion.hpp"
-#include "core/navigation.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "convert/base64.hpp"
+#include "quarn/convert/detail/base64.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::convert;

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "binarize/binarizer.hpp"
-#include "core/navigation.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/conversion.hpp"
 #include "file_builder.hpp"
+#include "quarn/convert/conversion.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

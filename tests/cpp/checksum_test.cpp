@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/checksum.hpp"
+#include "quarn/core/checksum.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::core;

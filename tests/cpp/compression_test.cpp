@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "binarize/compression.hpp"
+#include "quarn/binarize/compression.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string_view>
 
-#include "binarize/binarizer.hpp"
-#include "convert/conversion.hpp"
-#include "convert/metadata_extraction.hpp"
-#include "core/navigation.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/convert/detail/metadata_extraction.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "binarize/gcode_block.hpp"
+#include "quarn/binarize/gcode_block.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/gcode_reader.hpp"
+#include "quarn/convert/gcode_reader.hpp"
 #include "test_support.hpp"
 
 using quarn::convert::GCodeReader;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/headers.hpp"
+#include "quarn/core/headers.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::core;

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "heatshrink/match_finder.hpp"
+#include "quarn/heatshrink/detail/match_finder.hpp"
 
 namespace hs = quarn::heatshrink::detail;
 

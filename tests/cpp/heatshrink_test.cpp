@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace hs = quarn::heatshrink;
 

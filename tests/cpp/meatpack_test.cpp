@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "binarize/meatpack.hpp"
+#include "quarn/binarize/meatpack.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "binarize/metadata_block.hpp"
-#include "core/navigation.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/navigation.hpp"
 #include "file_builder.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::core;

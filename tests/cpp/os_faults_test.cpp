@@ -10,10 +10,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "binarize/binarizer.hpp"
-#include "binarize/metadata_block.hpp"
-#include "convert/conversion.hpp"
-#include "core/navigation.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/core/navigation.hpp"
 #include "test_support.hpp"
 
 using namespace quarn;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/result.hpp"
+#include "quarn/core/result.hpp"
 
 using namespace quarn::core;
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "core/stream.hpp"
+#include "quarn/core/detail/stream.hpp"
 #include "test_support.hpp"
 
 using quarn::core::read_sized;

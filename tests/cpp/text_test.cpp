@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "convert/text.hpp"
+#include "quarn/convert/detail/text.hpp"
 
 using namespace quarn::convert;
 using namespace std::string_view_literals;

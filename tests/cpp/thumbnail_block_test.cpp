@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "binarize/thumbnail_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::binarize;

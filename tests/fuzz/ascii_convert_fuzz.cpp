@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/binarizer.hpp"
-#include "convert/conversion.hpp"
-#include "convert/slicer_layout.hpp"
-#include "convert/text.hpp"
-#include "core/navigation.hpp"
 #include "fuzz_support.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/convert/detail/slicer_layout.hpp"
+#include "quarn/convert/detail/text.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace {
 

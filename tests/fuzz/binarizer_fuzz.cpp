@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/binarizer.hpp"
-#include "core/navigation.hpp"
 #include "fuzz_support.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "binarize/gcode_block.hpp"
-#include "binarize/metadata_block.hpp"
-#include "binarize/thumbnail_block.hpp"
-#include "core/navigation.hpp"
 #include "fuzz_support.hpp"
+#include "quarn/binarize/gcode_block.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace {
 

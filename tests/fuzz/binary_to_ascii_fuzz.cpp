@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/conversion.hpp"
 #include "fuzz_support.hpp"
+#include "quarn/convert/conversion.hpp"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/compression.hpp"
-#include "binarize/meatpack.hpp"
 #include "fuzz_support.hpp"
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/binarize/compression.hpp"
+#include "quarn/binarize/meatpack.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace {
 

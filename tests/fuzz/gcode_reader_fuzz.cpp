@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/gcode_reader.hpp"
 #include "fuzz_support.hpp"
+#include "quarn/convert/gcode_reader.hpp"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "binarize/binarizer.hpp"
-#include "binarize/compression.hpp"
-#include "binarize/meatpack.hpp"
-#include "convert/conversion.hpp"
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/binarize/compression.hpp"
+#include "quarn/binarize/meatpack.hpp"
+#include "quarn/convert/conversion.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace py = pybind11;
 

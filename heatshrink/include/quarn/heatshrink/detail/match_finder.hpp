@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "heatshrink/heatshrink.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::heatshrink::detail {
 
@@ -31,9 +31,9 @@ inline unsigned match_length(const uint8_t* a, const uint8_t* b, unsigned cap) {
     for (unsigned offset = 0; offset < max_match; offset += 8) {
         if (const uint64_t diff = load64(a + offset) ^ load64(b + offset); diff != 0) {
             // The first differing byte is the lowest one in memory order.
-            const unsigned bits = std::endian::native == std::endian::little
-                                      ? std::countr_zero(diff)
-                                      : std::countl_zero(diff);
+            const auto bits = static_cast<unsigned>(std::endian::native == std::endian::little
+                                                        ? std::countr_zero(diff)
+                                                        : std::countl_zero(diff));
             return std::min(cap, offset + bits / 8);
         }
     }
@@ -95,7 +95,7 @@ public:
                 return end;
             bits = m_has_short[i / 64];
         }
-        return std::min(end, i + std::countr_zero(bits) - (max_match - 1));
+        return std::min(end, i + static_cast<size_t>(std::countr_zero(bits)) - (max_match - 1));
     }
 
     // The best match for the bytes at index at (>= base) cut at cap bytes, MinLength <= cap

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/binarizer.hpp"
-#include "core/result.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::convert {
 

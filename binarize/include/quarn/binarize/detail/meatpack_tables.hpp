@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace quarn::binarize::meatpack {
@@ -27,7 +28,7 @@ inline constexpr uint8_t code_11 = 11;
 // Entry 15 (the whole-byte marker) is never looked up.
 constexpr std::array<char, 16> make_code_chars(bool no_spaces) {
     std::array<char, 16> chars{};
-    for (int digit = 0; digit < 10; ++digit)
+    for (size_t digit = 0; digit < 10; ++digit)
         chars[digit] = static_cast<char>('0' + digit);
     chars[10] = '.';
     chars[code_11] = no_spaces ? 'E' : ' ';
@@ -57,7 +58,7 @@ inline constexpr std::array<std::array<uint8_t, 256>, 2> codes = {make_codes(fal
 // code 11 stands for 'E' (otherwise it could not be packed anyway).
 constexpr std::array<uint8_t, 256> make_raise(bool raise_e) {
     std::array<uint8_t, 256> raise{};
-    for (int byte = 0; byte < 256; ++byte)
+    for (size_t byte = 0; byte < 256; ++byte)
         raise[byte] = static_cast<uint8_t>(byte);
     raise['x'] = 'X';
     raise['g'] = 'G';

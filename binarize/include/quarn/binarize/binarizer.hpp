@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "binarize/gcode_block.hpp"
-#include "binarize/metadata_block.hpp"
-#include "binarize/thumbnail_block.hpp"
-#include "core/result.hpp"
+#include "quarn/binarize/gcode_block.hpp"
+#include "quarn/binarize/metadata_block.hpp"
+#include "quarn/binarize/thumbnail_block.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::binarize {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/result.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::core {
 

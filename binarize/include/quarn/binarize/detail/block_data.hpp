@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/checksum.hpp"
-#include "core/headers.hpp"
-#include "core/result.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::binarize {
 

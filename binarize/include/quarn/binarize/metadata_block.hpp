@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/checksum.hpp"
-#include "core/headers.hpp"
-#include "core/result.hpp"
+#include "quarn/core/checksum.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::binarize {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/result.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::convert::layout {
 

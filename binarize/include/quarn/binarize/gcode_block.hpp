@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/headers.hpp"
-#include "core/result.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::binarize {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/headers.hpp"
-#include "core/result.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::core {
 

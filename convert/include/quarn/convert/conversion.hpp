@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "binarize/binarizer.hpp"
-#include "core/result.hpp"
+#include "quarn/binarize/binarizer.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::convert {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/headers.hpp"
-#include "core/result.hpp"
+#include "quarn/core/headers.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::core {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/result.hpp"
+#include "quarn/core/result.hpp"
 
 namespace quarn::binarize {
 
