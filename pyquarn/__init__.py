@@ -6,6 +6,8 @@ together with a small layer that works on paths and raises on failure:
 - ``convert(src, dst=None, *, config=None, verify=True)``: ASCII to binary or back, as the
   content calls for, written atomically;
 - ``info(path)``, ``thumbnails(path)``: the layout, metadata and images of a binary file;
+- ``Thumbnail``: one image, with ``to_png()`` (QOI decoded with the standard library alone),
+  ``mime_type``, ``from_image(data)`` and ``coerce(value)``;
 - ``verify(path)``: validation with checksums, as an ``EResult``;
 - ``QuarnError``: raised with the ``EResult`` of a failed library call.
 """
@@ -22,8 +24,8 @@ from .conversion import detect_direction as detect_direction
 from .errors import QuarnError as QuarnError
 from .inspection import BlockInfo as BlockInfo
 from .inspection import FileInfo as FileInfo
-from .inspection import Thumbnail as Thumbnail
 from .inspection import ThumbnailInfo as ThumbnailInfo
 from .inspection import info as info
 from .inspection import thumbnails as thumbnails
 from .inspection import verify as verify
+from .thumbnail import Thumbnail as Thumbnail

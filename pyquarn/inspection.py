@@ -18,6 +18,7 @@ from _quarn import EBlockType, EResult, EThumbnailFormat
 
 from .errors import QuarnError, check
 from .handles import StrPath, as_path, open_handle
+from .thumbnail import Thumbnail
 
 FILE_HEADER_SIZE = 10
 
@@ -37,12 +38,6 @@ _METADATA_BLOCKS: dict[EBlockType, type[MetadataBlock]] = {
     EBlockType.SlicerMetadata: _quarn.SlicerMetadataBlock,
 }
 
-IMAGE_EXTENSIONS: dict[EThumbnailFormat, str] = {
-    EThumbnailFormat.PNG: "png",
-    EThumbnailFormat.JPG: "jpg",
-    EThumbnailFormat.QOI: "qoi",
-}
-
 
 @dataclass(frozen=True)
 class ThumbnailInfo:
@@ -50,19 +45,6 @@ class ThumbnailInfo:
     width: int
     height: int
     size: int  # bytes of image data
-
-
-@dataclass(frozen=True)
-class Thumbnail:
-    format: EThumbnailFormat
-    width: int
-    height: int
-    data: bytes
-
-    @property
-    def extension(self) -> str:
-        """The usual file extension of the image format ("bin" for an unknown one)."""
-        return IMAGE_EXTENSIONS.get(self.format, "bin")
 
 
 @dataclass(frozen=True)
