@@ -80,10 +80,14 @@ class Thumbnail:
         format or a size a file cannot store."""
         if isinstance(value, cls):
             return value
-        if not isinstance(value, tuple | list) or len(value) != 4:
+        if not isinstance(value, tuple | list):
             raise TypeError(
                 "a thumbnail is a Thumbnail or a (format, width, height, data) tuple,"
                 f" not {_describe(value)}"
+            )
+        if len(value) != 4:
+            raise TypeError(
+                f"a thumbnail tuple has 4 items (format, width, height, data), not {len(value)}"
             )
         format_, width, height, data = value
         for name, number in (("width", width), ("height", height)):

@@ -271,7 +271,7 @@ def test_coerce_accepts_thumbnails_and_tuples(value):
     "value, error, message",
     [
         ("QOI", TypeError, "not str"),
-        (("QOI", 4, 3), TypeError, "not tuple"),
+        (("QOI", 4, 3), TypeError, "4 items"),
         (("GIF", 4, 3, VALID), ValueError, "unknown thumbnail format 'GIF'"),
         ((7, 4, 3, VALID), ValueError, "unknown thumbnail format 7"),
         ((None, 4, 3, VALID), TypeError, "format must be"),
