@@ -1,24 +1,31 @@
 """The G-code payloads of a converted file, as both heatshrink benchmarks compress them."""
 
-import struct
 import tempfile
 from pathlib import Path
 
 import _quarn as q
 
+from pyquarn.inspection import FILE_HEADER_SIZE
+
 
 def gcode_payloads(binary: Path) -> list[bytes]:
     """The stored data of every G-code block of a binary file."""
-    data, payloads, at = binary.read_bytes(), [], 10
-    checksum = struct.unpack_from("<H", data, 8)[0] * 4
-    while at < len(data):
-        kind, compression, size = struct.unpack_from("<HHI", data, at)
-        header = 12 if compression else 8
-        stored = struct.unpack_from("<I", data, at + 8)[0] if compression else size
-        params = 6 if kind == 5 else 2
-        if kind == 1:
-            payloads.append(data[at + header + params : at + header + params + stored])
-        at += header + params + stored + checksum
+    data, payloads, at = binary.read_bytes(), [], FILE_HEADER_SIZE
+    handle, file_header = q.open(str(binary), "rb"), q.FileHeader()
+    try:
+        if q.read_header(handle, file_header) != q.EResult.Success:
+            raise SystemExit(f"reading {binary}: not a binary G-code file")
+        while at < len(data):
+            header = q.BlockHeader()
+            q.read_next_block_header(handle, file_header, header)
+            kind = q.EBlockType(header.type)
+            start = at + header.get_size() + q.block_parameters_size(kind)
+            if kind == q.EBlockType.GCode:
+                payloads.append(data[start : at + header.get_size() + q.block_payload_size(header)])
+            q.skip_block(handle, file_header, header)
+            at += header.get_size() + q.block_content_size(file_header, header)
+    finally:
+        q.close(handle)
     return payloads
 
 

@@ -15,8 +15,8 @@ foreach(layer core heatshrink binarize convert)
             DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}" COMPONENT devel
             FILES_MATCHING PATTERN "*.hpp" PATTERN detail EXCLUDE)
 endforeach()
-install(FILES include/quarn/quarn.hpp DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/quarn"
-        COMPONENT devel)
+install(FILES include/quarn/quarn.hpp "${QUARN_GENERATED_INCLUDE}/quarn/version.hpp"
+        DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/quarn" COMPONENT devel)
 
 install(EXPORT quarnTargets NAMESPACE quarn:: DESTINATION "${QUARN_INSTALL_CMAKEDIR}"
         COMPONENT devel)

@@ -12,44 +12,6 @@ using core::EResult;
 
 namespace {
 
-struct MetadataKey {
-    std::string_view key;
-    bool also_in_config;   // a match inside the configuration block is a configuration entry too
-    uint8_t printer_place; // place in the printer metadata, 0 for none
-    uint8_t print_place;   // place in the print metadata, 0 for none
-};
-
-// In the order keys are tried; the first non-empty value in the source wins.
-constexpr std::array<MetadataKey, 27> metadata_keys = {{
-    {"printer_model", true, 1, 0},
-    {"filament_type", true, 2, 0},
-    {"filament_abrasive", true, 3, 0},
-    {"nozzle_diameter", true, 4, 0},
-    {"nozzle_high_flow", true, 5, 0},
-    {"bed_temperature", true, 6, 0},
-    {"brim_width", true, 7, 0},
-    {"fill_density", true, 8, 0},
-    {"layer_height", true, 9, 0},
-    {"temperature", true, 10, 0},
-    {"ironing", true, 11, 0},
-    {"support_material", true, 12, 0},
-    {"max_layer_z", false, 13, 0},
-    {"extruder_colour", true, 14, 0},
-    {"filament used [mm]", false, 15, 2},
-    {"filament used [g]", false, 17, 4},
-    {"estimated printing time (normal mode)", false, 19, 9},
-    {"filament used [cm3]", false, 16, 3},
-    {"filament cost", false, 18, 5},
-    {"total filament used [g]", false, 0, 6},
-    {"total filament cost", false, 0, 7},
-    {"total filament used for wipe tower [g]", false, 21, 8},
-    {"estimated printing time (silent mode)", false, 20, 10},
-    {"estimated first layer printing time (normal mode)", false, 0, 11},
-    {"estimated first layer printing time (silent mode)", false, 0, 12},
-    {"objects_info", false, 22, 0},
-    {"total toolchanges", false, 0, 1},
-}};
-
 // Most lines are G-code and start with none of the keys' first letters: one lookup rejects
 // them before any key is compared.
 constexpr std::array<bool, 256> key_first_letters = [] {
@@ -236,14 +198,13 @@ EResult MetadataExtractor::finish() const {
 }
 
 void MetadataExtractor::build_metadata() {
-    auto build = [this](auto place_of, binarize::MetadataPairs& out) {
-        for (uint8_t place = 1; place <= metadata_keys.size(); ++place)
-            for (size_t i = 0; i < metadata_keys.size(); ++i)
-                if (place_of(metadata_keys[i]) == place && !m_captured[i].empty())
-                    out.emplace_back(metadata_keys[i].key, m_captured[i]);
+    auto build = [this](const auto& indices, binarize::MetadataPairs& out) {
+        for (const size_t i : indices)
+            if (!m_captured[i].empty())
+                out.emplace_back(metadata_keys[i].key, m_captured[i]);
     };
-    build([](const MetadataKey& k) { return k.printer_place; }, m_data.printer_metadata.raw_data);
-    build([](const MetadataKey& k) { return k.print_place; }, m_data.print_metadata.raw_data);
+    build(printer_key_indices, m_data.printer_metadata.raw_data);
+    build(print_key_indices, m_data.print_metadata.raw_data);
 }
 
 } // namespace quarn::convert

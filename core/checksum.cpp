@@ -25,13 +25,13 @@ void Checksum::append(const uint8_t* data, size_t size) {
 }
 
 void Checksum::append_u16(uint16_t value) {
-    uint8_t bytes[2];
+    uint8_t bytes[sizeof(value)];
     store_le(value, bytes);
     append(bytes, sizeof(bytes));
 }
 
 void Checksum::append_u32(uint32_t value) {
-    uint8_t bytes[4];
+    uint8_t bytes[sizeof(value)];
     store_le(value, bytes);
     append(bytes, sizeof(bytes));
 }

@@ -32,7 +32,9 @@ EResult FileHeader::write(FILE& file) const {
     return write_exact(file, bytes, sizeof(bytes)) ? EResult::Success : EResult::WriteError;
 }
 
-size_t BlockHeader::get_size() const { return is_compressed() ? 12 : 8; }
+size_t BlockHeader::get_size() const {
+    return is_compressed() ? compressed_block_header_size : block_header_size;
+}
 
 EResult BlockHeader::read(FILE& file) {
     position = std::ftell(&file);
@@ -53,7 +55,7 @@ EResult BlockHeader::read(FILE& file) {
 
 EResult BlockHeader::write(FILE& file) {
     position = std::ftell(&file);
-    uint8_t bytes[12];
+    uint8_t bytes[compressed_block_header_size];
     store_le(type, bytes);
     store_le(compression, bytes + 2);
     store_le(uncompressed_size, bytes + 4);
@@ -68,7 +70,7 @@ EResult ThumbnailParams::read(FILE& file) {
 }
 
 EResult ThumbnailParams::write(FILE& file) const {
-    uint8_t bytes[6];
+    uint8_t bytes[thumbnail_parameters_size];
     store_le(format, bytes);
     store_le(width, bytes + 2);
     store_le(height, bytes + 4);
@@ -87,9 +89,9 @@ size_t block_parameters_size(EBlockType type) {
     case EBlockType::SlicerMetadata:
     case EBlockType::PrinterMetadata:
     case EBlockType::PrintMetadata:
-        return 2;
+        return encoding_parameters_size;
     case EBlockType::Thumbnail:
-        return 6;
+        return thumbnail_parameters_size;
     }
     return 0;
 }
@@ -100,7 +102,9 @@ size_t block_payload_size(const BlockHeader& block_header) {
     return block_parameters_size(static_cast<EBlockType>(block_header.type)) + data_size;
 }
 
-size_t checksum_size(EChecksumType type) { return type == EChecksumType::CRC32 ? 4 : 0; }
+size_t checksum_size(EChecksumType type) {
+    return type == EChecksumType::CRC32 ? crc32_checksum_size : 0;
+}
 
 size_t block_content_size(const FileHeader& file_header, const BlockHeader& block_header) {
     return block_payload_size(block_header) +

@@ -6,38 +6,11 @@ namespace quarn::core {
 
 namespace {
 
-constexpr std::array<std::string_view, 30> messages = {
-    "Success",
-    "Read error",
-    "Write error",
-    "Invalid magic number",
-    "Invalid version number",
-    "Invalid checksum type",
-    "Invalid block type",
-    "Invalid compression type",
-    "Invalid metadata encoding type",
-    "Invalid gcode encoding type",
-    "Data compression error",
-    "Data uncompression error",
-    "Metadata encoding error",
-    "Metadata decoding error",
-    "GCode encoding error",
-    "GCode decoding error",
-    "Block not found",
-    "Invalid checksum",
-    "Invalid thumbnail format",
-    "Invalid thumbnail width",
-    "Invalid thumbnail height",
-    "Invalid thumbnail data size",
-    "Invalid binary GCode file",
-    "Invalid ascii GCode file",
-    "Invalid sequence of blocks",
-    "Invalid buffer",
-    "Already binarized",
-    "Missing printer metadata",
-    "Missing print metadata",
-    "Missing slicer metadata",
-};
+#define QUARN_MESSAGE(name, number, message) std::string_view{message},
+// In numbering order: QUARN_ENUMERATION asserts that the table is.
+constexpr std::array messages{QUARN_RESULTS(QUARN_MESSAGE)};
+#undef QUARN_MESSAGE
+static_assert(messages.size() == enumerators<EResult>.size());
 
 } // namespace
 
@@ -46,7 +19,7 @@ std::string_view translate_result(EResult result) {
     return index < messages.size() ? messages[index] : std::string_view{};
 }
 
-const char* version() { return "0.2.1"; }
+const char* version() { return reported_version; }
 
 uint32_t quarn_version() { return current_format_version; }
 

@@ -14,6 +14,7 @@ from pathlib import Path
 import _quarn
 
 import pyquarn
+from pyquarn.inspection import FILE_HEADER_SIZE
 
 
 def summary(path: Path) -> list[str]:
@@ -32,7 +33,7 @@ def walk(path: Path) -> Iterator[tuple[_quarn.EBlockType, int]]:
         if _quarn.read_header(handle, header) != _quarn.EResult.Success:
             raise pyquarn.QuarnError(_quarn.EResult.InvalidBinaryGCodeFile, path)
         end = path.stat().st_size
-        offset = 10
+        offset = FILE_HEADER_SIZE
         while offset < end:
             block = _quarn.BlockHeader()
             result: _quarn.EResult = _quarn.read_next_block_header(handle, header, block)

@@ -12,8 +12,9 @@ together with a small layer that works on paths and raises on failure:
 - ``QuarnError``: raised with the ``EResult`` of a failed library call.
 """
 
+from importlib.metadata import version as _distribution_version
+
 from _quarn import *  # noqa: F403
-from _quarn import __version__ as __version__
 
 # The redundant aliases mark these names as exported for type checkers.
 from .conversion import ConversionResult as ConversionResult
@@ -29,3 +30,6 @@ from .inspection import info as info
 from .inspection import thumbnails as thumbnails
 from .inspection import verify as verify
 from .thumbnail import Thumbnail as Thumbnail
+
+# The distribution's version (from CMakeLists.txt); _quarn.__version__ is a fixed text of its own.
+__version__ = _distribution_version("quarn")

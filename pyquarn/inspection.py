@@ -20,6 +20,8 @@ from .errors import QuarnError, check
 from .handles import StrPath, as_path, open_handle
 from .thumbnail import Thumbnail
 
+# The one on-disk size _quarn has no function for (blocks have BlockHeader.get_size(),
+# block_parameters_size, checksum_size and block_content_size); Python code takes it from here.
 FILE_HEADER_SIZE = 10
 
 Pairs = tuple[tuple[str, str], ...]

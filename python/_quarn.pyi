@@ -1,6 +1,7 @@
 # Type stubs of the _quarn extension module, kept by hand next to its bindings.
 # tests/python/test_stubs.py compares every name and signature here with the built module.
 # Arguments that the bindings register without a keyword name are positional-only (/).
+# The members of an enumeration are listed in numbering order, the first being 0.
 
 from typing import ClassVar, overload
 

@@ -1,4 +1,8 @@
 // One function per group of registrations, called by the module in this order.
+//
+// Every name, signature and docstring they register (the module's docstring too) is a golden
+// copy: scripts and the hand-kept stub python/_quarn.pyi depend on each word, spelling slips
+// included, so none is to be "corrected".
 #pragma once
 
 #include <pybind11/pybind11.h>

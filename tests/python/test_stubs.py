@@ -149,6 +149,19 @@ def _registered_constructor(cls: type) -> bool:
     return init is not None and (init.__doc__ or "").startswith("__init__(")
 
 
+def _compare_enum_members(name: str, cls: type, fields: dict[str, ast.AnnAssign]) -> list[str]:
+    """An enumeration's stub lists its members in numbering order: the n-th has value n."""
+    members = getattr(cls, "__members__", None)
+    if not isinstance(members, dict):
+        return []
+    declared = [n for n in fields if _public(n)]
+    numbered = sorted(members, key=lambda n: int(members[n]))
+    values = [int(members[n]) for n in numbered]
+    if declared != numbered or values != list(range(len(values))):
+        return [f"{name}: stub members {declared} != module members by number {numbered} {values}"]
+    return []
+
+
 def compare_stub(source: str) -> list[str]:
     """Every difference between the stub source and the built module, as text."""
     tree = ast.parse(source)
@@ -193,6 +206,7 @@ def compare_stub(source: str) -> list[str]:
                 returns = _normalize(ast.unparse(item.returns)) if item.returns else None
                 if returns != _property_type(value):
                     problems.append(f"{name}.{prop_name}: type differs")
+        problems += _compare_enum_members(name, cls, fields)
         plain = {n: nodes for n, nodes in methods.items() if n not in properties}
         problems += _compare_functions(f"{name}.", plain, dict(vars(cls)))
     return problems
@@ -221,6 +235,19 @@ def test_stub_matches_module() -> None:
         ("def block_content_size(file_header: FileHeader, ", "def block_content_size(", "block_"),
         ("    checksum: ChecksumType\n", "    checksum: CompressionType\n", "checksum"),
         ("    def magic(self) -> int: ...", "    def magic(self) -> str: ...", "magic"),
+        # An enumeration table changed in the module and not in the stub: a member added,
+        # renamed or renumbered.
+        ("    QOI: ClassVar[EThumbnailFormat]\n", "", "missing in stub: EThumbnailFormat.QOI"),
+        (
+            "    MissingSlicerMetadat: ClassVar[EResult]\n",
+            "    MissingSlicerMetadata: ClassVar[EResult]\n",
+            "not in module: EResult.MissingSlicerMetadata",
+        ),
+        (
+            "    PNG: ClassVar[EThumbnailFormat]\n    JPG: ClassVar[EThumbnailFormat]\n",
+            "    JPG: ClassVar[EThumbnailFormat]\n    PNG: ClassVar[EThumbnailFormat]\n",
+            "EThumbnailFormat: stub members",
+        ),
     ],
 )
 def test_stub_comparison_catches_changes(old: str, new: str, expected: str) -> None:

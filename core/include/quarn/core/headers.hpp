@@ -10,6 +10,13 @@
 
 namespace quarn::core {
 
+// Sizes on disk of the fixed-size records, in bytes.
+inline constexpr size_t file_header_size = 10;
+inline constexpr size_t block_header_size = 8;
+inline constexpr size_t compressed_block_header_size = 12;
+inline constexpr size_t encoding_parameters_size = 2; // of metadata and G-code blocks
+inline constexpr size_t thumbnail_parameters_size = 6;
+
 // 10 bytes on disk: magic, version, checksum type.
 struct FileHeader {
     uint32_t magic{file_magic};
@@ -21,6 +28,8 @@ struct FileHeader {
     // Refuses a wrong magic or checksum type before writing anything.
     EResult write(FILE& file) const;
 };
+static_assert(file_header_size == sizeof(FileHeader::magic) + sizeof(FileHeader::version) +
+                                      sizeof(FileHeader::checksum_type));
 
 // 8 bytes on disk, 12 when the data is compressed (compressed_size is only stored then).
 struct BlockHeader {
@@ -49,6 +58,10 @@ struct BlockHeader {
 private:
     long position{0};
 };
+static_assert(block_header_size == sizeof(BlockHeader::type) + sizeof(BlockHeader::compression) +
+                                       sizeof(BlockHeader::uncompressed_size));
+static_assert(compressed_block_header_size ==
+              block_header_size + sizeof(BlockHeader::compressed_size));
 
 // 6 bytes on disk: the parameters of a thumbnail block.
 struct ThumbnailParams {
@@ -59,8 +72,9 @@ struct ThumbnailParams {
     EResult read(FILE& file);
     EResult write(FILE& file) const;
 };
-
-inline constexpr size_t file_header_size = 10;
+static_assert(thumbnail_parameters_size == sizeof(ThumbnailParams::format) +
+                                               sizeof(ThumbnailParams::width) +
+                                               sizeof(ThumbnailParams::height));
 
 // Rewinds the stream (clearing its indicators) and reads the file header.
 EResult read_header(FILE& file, FileHeader& header, const uint32_t* max_version);

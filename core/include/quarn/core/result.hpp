@@ -1,83 +1,59 @@
-// Result codes, the enumerations stored in the file format, and versions.
+// Result codes and versions; the enumerations stored in files come with format.hpp.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
+#include "quarn/core/format.hpp"
+
 namespace quarn::core {
 
+// The result codes: name, number, message. Golden texts: translate_result, the Python module
+// and every script that compares messages reproduce them word for word, so they are not to be
+// "corrected" (nor is reported_version below).
+#define QUARN_RESULTS(X)                                                                           \
+    X(Success, 0, "Success")                                                                       \
+    X(ReadError, 1, "Read error")                                                                  \
+    X(WriteError, 2, "Write error")                                                                \
+    X(InvalidMagicNumber, 3, "Invalid magic number")                                               \
+    X(InvalidVersionNumber, 4, "Invalid version number")                                           \
+    X(InvalidChecksumType, 5, "Invalid checksum type")                                             \
+    X(InvalidBlockType, 6, "Invalid block type")                                                   \
+    X(InvalidCompressionType, 7, "Invalid compression type")                                       \
+    X(InvalidMetadataEncodingType, 8, "Invalid metadata encoding type")                            \
+    X(InvalidGCodeEncodingType, 9, "Invalid gcode encoding type")                                  \
+    X(DataCompressionError, 10, "Data compression error")                                          \
+    X(DataUncompressionError, 11, "Data uncompression error")                                      \
+    X(MetadataEncodingError, 12, "Metadata encoding error")                                        \
+    X(MetadataDecodingError, 13, "Metadata decoding error")                                        \
+    X(GCodeEncodingError, 14, "GCode encoding error")                                              \
+    X(GCodeDecodingError, 15, "GCode decoding error")                                              \
+    X(BlockNotFound, 16, "Block not found")                                                        \
+    X(InvalidChecksum, 17, "Invalid checksum")                                                     \
+    X(InvalidThumbnailFormat, 18, "Invalid thumbnail format")                                      \
+    X(InvalidThumbnailWidth, 19, "Invalid thumbnail width")                                        \
+    X(InvalidThumbnailHeight, 20, "Invalid thumbnail height")                                      \
+    X(InvalidThumbnailDataSize, 21, "Invalid thumbnail data size")                                 \
+    X(InvalidBinaryGCodeFile, 22, "Invalid binary GCode file")                                     \
+    X(InvalidAsciiGCodeFile, 23, "Invalid ascii GCode file")                                       \
+    X(InvalidSequenceOfBlocks, 24, "Invalid sequence of blocks")                                   \
+    X(InvalidBuffer, 25, "Invalid buffer")                                                         \
+    X(AlreadyBinarized, 26, "Already binarized")                                                   \
+    X(MissingPrinterMetadata, 27, "Missing printer metadata")                                      \
+    X(MissingPrintMetadata, 28, "Missing print metadata")                                          \
+    X(MissingSlicerMetadata, 29, "Missing slicer metadata")
+
 // Returned by value from every operation that can fail; 0 means success.
-enum class EResult : uint16_t {
-    Success,
-    ReadError,
-    WriteError,
-    InvalidMagicNumber,
-    InvalidVersionNumber,
-    InvalidChecksumType,
-    InvalidBlockType,
-    InvalidCompressionType,
-    InvalidMetadataEncodingType,
-    InvalidGCodeEncodingType,
-    DataCompressionError,
-    DataUncompressionError,
-    MetadataEncodingError,
-    MetadataDecodingError,
-    GCodeEncodingError,
-    GCodeDecodingError,
-    BlockNotFound,
-    InvalidChecksum,
-    InvalidThumbnailFormat,
-    InvalidThumbnailWidth,
-    InvalidThumbnailHeight,
-    InvalidThumbnailDataSize,
-    InvalidBinaryGCodeFile,
-    InvalidAsciiGCodeFile,
-    InvalidSequenceOfBlocks,
-    InvalidBuffer,
-    AlreadyBinarized,
-    MissingPrinterMetadata,
-    MissingPrintMetadata,
-    MissingSlicerMetadata,
-};
+QUARN_ENUMERATION(EResult, QUARN_RESULTS);
 
-enum class ECompressionType : uint16_t { None, Deflate, Heatshrink_11_4, Heatshrink_12_4 };
-
-enum class EChecksumType : uint16_t { None, CRC32 };
-
-// The numbering is fixed by the file format; it is not the order of blocks in a file.
-enum class EBlockType : uint16_t {
-    FileMetadata,
-    GCode,
-    SlicerMetadata,
-    PrinterMetadata,
-    PrintMetadata,
-    Thumbnail,
-};
-
-enum class EGCodeEncodingType : uint16_t { None, MeatPack, MeatPackComments };
-
-enum class EMetadataEncodingType : uint16_t { INI };
-
-enum class EThumbnailFormat : uint16_t { PNG, JPG, QOI };
-
-// Largest valid value of each stored enumeration, for range checks on read.
-inline constexpr uint16_t max_block_type = static_cast<uint16_t>(EBlockType::Thumbnail);
-inline constexpr uint16_t max_compression_type =
-    static_cast<uint16_t>(ECompressionType::Heatshrink_12_4);
-inline constexpr uint16_t max_checksum_type = static_cast<uint16_t>(EChecksumType::CRC32);
-inline constexpr uint16_t max_gcode_encoding_type =
-    static_cast<uint16_t>(EGCodeEncodingType::MeatPackComments);
-inline constexpr uint16_t max_thumbnail_format = static_cast<uint16_t>(EThumbnailFormat::QOI);
-
-// The four bytes "GCDE" read as a little-endian 32-bit value.
-inline constexpr uint32_t file_magic = 0x45444347;
-inline constexpr uint32_t current_format_version = 1;
-inline constexpr size_t max_checksum_size = 4;
+// What version() and the Python module's __version__ report. A text of its own: the
+// distribution and the C++ package take their version from CMakeLists.txt instead.
+inline constexpr char reported_version[] = "0.2.1";
 
 // Message text of a result; an empty view (null data) for values that name no result.
 std::string_view translate_result(EResult result);
 
-// The library version text, "0.2.1".
+// The library version text, reported_version.
 const char* version();
 
 // Highest version of the binary format this library supports.

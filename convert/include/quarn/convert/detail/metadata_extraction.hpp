@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quarn/binarize/binarizer.hpp"
+#include "quarn/convert/detail/metadata_keys.hpp"
 #include "quarn/core/result.hpp"
 
 namespace quarn::convert {
@@ -51,7 +52,7 @@ private:
     uint16_t m_thumbnail_format{0};
     uint64_t m_expected_length{0};
     std::string m_collected_text;
-    std::array<std::string, 27> m_captured;
+    std::array<std::string, metadata_keys.size()> m_captured;
 };
 
 } // namespace quarn::convert
