@@ -1,4 +1,5 @@
-"""What the tests of the format core share: probes of the stream position, a damaged file."""
+"""What the tests of the format core share: probes of the stream position, a damaged file,
+and a call of every binding that takes a file."""
 
 import _quarn
 from gcode_files import valid_file
@@ -41,3 +42,31 @@ def damaged_gcode_file(where: str) -> bytes:
         "checksum": len(data) - 1,
     }
     return flip_byte(data, offsets[where])
+
+
+# Every binding of the format core that takes a file, as a call on the file alone.
+FILE_CALLS = {
+    "FileHeader.read": lambda f: _quarn.FileHeader().read(f),
+    "FileHeader.write": lambda f: _quarn.FileHeader().write(f),
+    "BlockHeader.read": lambda f: _quarn.BlockHeader().read(f),
+    "BlockHeader.write": lambda f: _quarn.BlockHeader().write(f),
+    "ThumbnailParams.read": lambda f: _quarn.ThumbnailParams().read(f),
+    "ThumbnailParams.write": lambda f: _quarn.ThumbnailParams().write(f),
+    "is_valid_binary_gcode": lambda f: _quarn.is_valid_binary_gcode(f),
+    "is_valid_binary_gcode deep": lambda f: _quarn.is_valid_binary_gcode(f, True),
+    "read_header": lambda f: _quarn.read_header(f, _quarn.FileHeader()),
+    "read_header max": lambda f: _quarn.read_header(f, _quarn.FileHeader(), 1),
+    "read_next_block_header": lambda f: _quarn.read_next_block_header(
+        f, _quarn.FileHeader(), _quarn.BlockHeader()
+    ),
+    "read_next_block_header search": lambda f: _quarn.read_next_block_header(
+        f, _quarn.FileHeader(), _quarn.BlockHeader(), _quarn.EBlockType.GCode
+    ),
+    "verify_block_checksum": lambda f: _quarn.verify_block_checksum(
+        f, _quarn.FileHeader(), _quarn.BlockHeader()
+    ),
+    "skip_block_content": lambda f: _quarn.skip_block_content(
+        f, _quarn.FileHeader(), _quarn.BlockHeader()
+    ),
+    "skip_block": lambda f: _quarn.skip_block(f, _quarn.FileHeader(), _quarn.BlockHeader()),
+}

@@ -2,34 +2,8 @@
 
 import _quarn
 import pytest
-from core_helpers import at_first_block, header_here
+from core_helpers import FILE_CALLS, at_first_block, header_here
 from gcode_files import BlockType, valid_file
-
-FILE_CALLS = {
-    "FileHeader.read": lambda f: _quarn.FileHeader().read(f),
-    "FileHeader.write": lambda f: _quarn.FileHeader().write(f),
-    "BlockHeader.read": lambda f: _quarn.BlockHeader().read(f),
-    "BlockHeader.write": lambda f: _quarn.BlockHeader().write(f),
-    "ThumbnailParams.read": lambda f: _quarn.ThumbnailParams().read(f),
-    "ThumbnailParams.write": lambda f: _quarn.ThumbnailParams().write(f),
-    "is_valid_binary_gcode": lambda f: _quarn.is_valid_binary_gcode(f),
-    "is_valid_binary_gcode deep": lambda f: _quarn.is_valid_binary_gcode(f, True),
-    "read_header": lambda f: _quarn.read_header(f, _quarn.FileHeader()),
-    "read_header max": lambda f: _quarn.read_header(f, _quarn.FileHeader(), 1),
-    "read_next_block_header": lambda f: _quarn.read_next_block_header(
-        f, _quarn.FileHeader(), _quarn.BlockHeader()
-    ),
-    "read_next_block_header search": lambda f: _quarn.read_next_block_header(
-        f, _quarn.FileHeader(), _quarn.BlockHeader(), _quarn.EBlockType.GCode
-    ),
-    "verify_block_checksum": lambda f: _quarn.verify_block_checksum(
-        f, _quarn.FileHeader(), _quarn.BlockHeader()
-    ),
-    "skip_block_content": lambda f: _quarn.skip_block_content(
-        f, _quarn.FileHeader(), _quarn.BlockHeader()
-    ),
-    "skip_block": lambda f: _quarn.skip_block(f, _quarn.FileHeader(), _quarn.BlockHeader()),
-}
 
 
 @pytest.mark.parametrize("call", FILE_CALLS.values(), ids=FILE_CALLS)
