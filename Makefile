@@ -13,10 +13,10 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DQUARN_WERROR=ON
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
-.PHONY: test demo setup install cpp-test asan-test cpp-package py-test format format-check bench \
-	fuzz fuzz-smoke clean
+.PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck format format-check \
+	bench fuzz fuzz-smoke clean
 
-test: format-check cpp-test asan-test fuzz-smoke cpp-package py-test
+test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test
 	@echo "all tests passed"
 
 demo: install
@@ -61,6 +61,11 @@ cpp-package: cpp-test
 # The Python tests use the installed module and the test-only hooks of build/dev.
 py-test: install cpp-test
 	QUARN_DEV_BUILD=$(abspath build/dev) $(PY) -m pytest -q tests/python
+
+# mypy --strict on pyquarn, every example and the programs the tests run (the list and the
+# options are pyproject.toml's), against the installed stubs of _quarn.
+typecheck: install
+	$(PY) -m mypy
 
 bench: install
 	$(CMAKE) -S . -B build/bench $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DQUARN_BENCH=ON \

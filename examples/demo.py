@@ -7,6 +7,7 @@ and prints the sizes, the compression ratio and the time each direction took.
 
 import sys
 import time
+from collections.abc import Callable
 from pathlib import Path
 
 import _quarn as q
@@ -16,7 +17,9 @@ SOURCE = HERE / "bracket.gcode"
 OUT = HERE.parent / "build" / "demo"
 
 
-def run(convert, src: Path, dst: Path) -> tuple[q.EResult, float]:
+def run(
+    convert: Callable[[q.FILEWrapper, q.FILEWrapper], q.EResult], src: Path, dst: Path
+) -> tuple[q.EResult, float]:
     fin, fout = q.open(str(src), "rb"), q.open(str(dst), "wb")
     start = time.perf_counter()
     try:

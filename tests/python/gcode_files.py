@@ -31,6 +31,7 @@ from collections.abc import Iterable, Iterator, Mapping
 from dataclasses import dataclass, field
 from enum import IntEnum
 from pathlib import Path
+from typing import Any
 
 MAGIC = b"GCDE"
 FILE_HEADER_SIZE = 10
@@ -116,7 +117,7 @@ class Block:
         return content
 
 
-def _stored(raw: bytes, compression: int) -> dict:
+def _stored(raw: bytes, compression: int) -> dict[str, Any]:
     """Block fields for data stored with the given compression (real zlib for Deflate)."""
     stored = zlib.compress(raw) if compression == Compression.Deflate else raw
     return {"data": stored, "compression": compression, "uncompressed_size": len(raw)}
@@ -129,19 +130,19 @@ def metadata(
     return Block(block_type, params=u16(encoding), **_stored(ini(pairs), compression))
 
 
-def file_metadata(pairs: Pairs = (("Producer", "quarn tests"),), **options) -> Block:
+def file_metadata(pairs: Pairs = (("Producer", "quarn tests"),), **options: int) -> Block:
     return metadata(BlockType.FileMetadata, pairs, **options)
 
 
-def printer_metadata(pairs: Pairs = (("printer_model", "T1"),), **options) -> Block:
+def printer_metadata(pairs: Pairs = (("printer_model", "T1"),), **options: int) -> Block:
     return metadata(BlockType.PrinterMetadata, pairs, **options)
 
 
-def print_metadata(pairs: Pairs = (("filament used [g]", "1.25"),), **options) -> Block:
+def print_metadata(pairs: Pairs = (("filament used [g]", "1.25"),), **options: int) -> Block:
     return metadata(BlockType.PrintMetadata, pairs, **options)
 
 
-def slicer_metadata(pairs: Pairs = (("layer_height", "0.2"),), **options) -> Block:
+def slicer_metadata(pairs: Pairs = (("layer_height", "0.2"),), **options: int) -> Block:
     return metadata(BlockType.SlicerMetadata, pairs, **options)
 
 

@@ -36,6 +36,8 @@ CONVERSIONS = {"from_binary_to_ascii", "from_binary_to_ascii unverified", "pyqua
 GCODE_TEXT = "".join(f"G1 X{i % 200}.{i % 7} Y{i * 7 % 200} E{i / 997:.5f}\n" for i in range(3000))
 DEFLATED = zlib.compress(GCODE_TEXT.encode())
 PNG_PARAMS = u16(0) + u16(16) + u16(16)
+# What a fresh process reading a hostile file runs, each printing its report as JSON.
+PROGRAMS = Path(__file__).parent / "programs"
 
 
 def hostile(index: int, block: Block) -> GCodeFile:
@@ -123,112 +125,10 @@ CASES = {
     ),
 }
 
-# What both scripts below share: figures of memory, and the block classes by type.
-PRELUDE = r"""
-import json, os, resource, sys
-import _quarn as q
-import pyquarn
 
-def peak_mb():
-    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
-
-def status_mb(field):
-    # This process's own figures since it started (getrusage may count the parent's
-    # pages, shared until the exec), and its address space: memory reserved but never
-    # touched is not resident, yet no file should make us reserve gigabytes.
-    with open("/proc/self/status") as status:
-        for line in status:
-            if line.startswith(field + ":"):
-                return int(line.split()[1]) / 1024
-
-def figures():
-    return {"peak_mb": peak_mb(), "own_peak_mb": status_mb("VmHWM"),
-            "address_space_peak_mb": status_mb("VmPeak")}
-
-CLASSES = {0: q.FileMetadataBlock, 1: q.GCodeBlock, 2: q.SlicerMetadataBlock,
-           3: q.PrinterMetadataBlock, 4: q.PrintMetadataBlock, 5: q.ThumbnailBlock}
-"""
-
-# Runs every reader on one file; prints what each answered, how many blocks a walk with the
-# block classes read before the first failure, and the memory figures before reading (after
-# the imports) and after.
-READERS = (
-    PRELUDE
-    + r"""
-def walk(path):
-    f, file_header, read = q.open(path, "rb"), q.FileHeader(), 0
-    try:
-        result = q.read_header(f, file_header)
-        while result == q.EResult.Success:
-            header = q.BlockHeader()
-            result = q.read_next_block_header(f, file_header, header)
-            if result == q.EResult.Success:
-                result = CLASSES[header.type]().read_data(f, file_header, header)
-                read += result == q.EResult.Success
-        return read, result.name
-    finally:
-        q.close(f)
-
-def with_handle(path, call):
-    f, out = q.open(path, "rb"), q.open("/dev/null", "wb")
-    try:
-        return call(f, out).name
-    finally:
-        q.close(f)
-        q.close(out)
-
-def raised(call):
-    try:
-        call()
-    except pyquarn.QuarnError as error:
-        return error.result.name
-    return "Success"
-
-path, scratch = sys.argv[1], sys.argv[2]
-before = {"before_mb": peak_mb(), "own_before_mb": status_mb("VmHWM")}
-blocks_read, _ = walk(path)
-answers = {
-    "is_valid_binary_gcode": with_handle(path, lambda f, out: q.is_valid_binary_gcode(f, True)),
-    "from_binary_to_ascii": with_handle(path, lambda f, out: q.from_binary_to_ascii(f, out)),
-    "from_binary_to_ascii unverified": with_handle(
-        path, lambda f, out: q.from_binary_to_ascii(f, out, False)),
-    "pyquarn.verify": pyquarn.verify(path).name,
-    "pyquarn.info": raised(lambda: pyquarn.info(path)),
-    "pyquarn.thumbnails": raised(lambda: list(pyquarn.thumbnails(path))),
-    "pyquarn.convert": raised(lambda: pyquarn.convert(path, scratch, verify=False)),
-}
-print(json.dumps({"answers": answers, "blocks_read": blocks_read, **before, **figures()}))
-"""
-)
-
-# Reads the file block by block through a pipe, which cannot tell its size: the sizes in
-# the headers cannot be checked against it before the data arrives.
-PIPE_WALK = (
-    PRELUDE
-    + r"""
-data = open(sys.argv[1], "rb").read()
-r, w = os.pipe()
-# A few hundred bytes fit the pipe's buffer: written at once, since a reader blocked in
-# the library holds the interpreter lock that a writing thread would need.
-os.write(w, data)
-os.close(w)
-f, file_header, read = q.open(f"/dev/fd/{r}", "rb"), q.FileHeader(), 0
-result = file_header.read(f)
-while result == q.EResult.Success:
-    header = q.BlockHeader()
-    result = header.read(f)
-    if result == q.EResult.Success:
-        result = CLASSES[header.type]().read_data(f, file_header, header)
-        read += result == q.EResult.Success
-q.close(f)
-print(json.dumps({"blocks_read": read, "result": result.name, **figures()}))
-"""
-)
-
-
-def run_script(script: str, *args: Path) -> dict:
+def run_program(name: str, *args: Path) -> dict:
     done = subprocess.run(
-        [sys.executable, "-c", script, *map(str, args)],
+        [sys.executable, str(PROGRAMS / name), *map(str, args)],
         capture_output=True,
         text=True,
         timeout=120,
@@ -238,7 +138,7 @@ def run_script(script: str, *args: Path) -> dict:
 
 
 def read_in_fresh_process(path: Path, scratch: Path) -> dict:
-    return run_script(READERS, path, scratch)
+    return run_program("read_with_every_reader.py", path, scratch)
 
 
 @pytest.mark.parametrize("index, block, validation_sees_it", CASES.values(), ids=CASES)
@@ -281,7 +181,7 @@ def test_a_pipe_cannot_make_a_reader_allocate_the_declared_size(
     tmp_path, index, block, validation_sees_it
 ):
     path = hostile(index, block).write(tmp_path / "hostile.qgcode")
-    report = run_script(PIPE_WALK, path)
+    report = run_program("walk_through_pipe.py", path)
     assert report["blocks_read"] == index
     assert report["result"] == "ReadError"
     assert report["own_peak_mb"] < PEAK_LIMIT_MB, report

@@ -6,8 +6,8 @@ from pathlib import Path
 
 import _quarn as q
 import pytest
+from core_helpers import FILE_CALLS
 from gcode_files import valid_file
-from test_core import FILE_CALLS
 
 import pyquarn
 
