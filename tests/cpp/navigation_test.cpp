@@ -221,6 +221,19 @@ TEST(IsValidBinaryGCode, BlockOrderViolations) {
     }
 }
 
+// The file may end only after the slicer metadata; before, the walk reads past the end.
+TEST(IsValidBinaryGCode, EndsBeforeTheRequiredBlocks) {
+    const std::vector<std::vector<uint16_t>> orders = {
+        {FileMeta}, {PrinterMeta}, {PrinterMeta, Thumb}, {PrinterMeta, PrintMeta}};
+    for (const auto& order : orders) {
+        FileBuilder b(1);
+        for (uint16_t type : order)
+            type == Thumb ? b.thumbnail(0, 1, 1, bytes("x")) : b.simple(type);
+        TempFile f(b.bytes());
+        EXPECT_EQ(is_valid_binary_gcode(*f, true, nullptr, 0), EResult::ReadError);
+    }
+}
+
 TEST(IsValidBinaryGCode, DamageAndTruncation) {
     FileBuilder flipped(1);
     flipped.minimal().block({GCode, 0, le16(0), bytes("G1 X1\n"), 0, true});
