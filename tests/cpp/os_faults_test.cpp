@@ -138,6 +138,13 @@ std::vector<size_t> failure_points(size_t size, size_t step) {
     return points;
 }
 
+// The three metadata blocks a Binarizer requires, one pair each.
+void fill_required_metadata(binarize::BinaryData& data) {
+    data.printer_metadata.raw_data = {{"printer_model", "X"}};
+    data.print_metadata.raw_data = {{"total toolchanges", "0"}};
+    data.slicer_metadata.raw_data = {{"layer_height", "0.2"}};
+}
+
 struct DevFull {
     DevFull() : fp(std::fopen("/dev/full", "wb")) {
         if (fp == nullptr)
@@ -170,10 +177,7 @@ TEST(OsFaults, FullDeviceIsAWriteError) {
 TEST(OsFaults, BinarizerOnAFullDevice) {
     binarize::Binarizer binarizer;
     binarizer.set_enabled(true);
-    auto& data = binarizer.get_binary_data();
-    data.printer_metadata.raw_data = {{"printer_model", "X"}};
-    data.print_metadata.raw_data = {{"total toolchanges", "0"}};
-    data.slicer_metadata.raw_data = {{"layer_height", "0.2"}};
+    fill_required_metadata(binarizer.get_binary_data());
     DevFull out;
     // Small enough to sit in stdio's buffer until finalize flushes it.
     EXPECT_EQ(binarizer.initialize(*out.fp, binarize::conversion_config()), EResult::Success);
@@ -254,15 +258,13 @@ TEST(OsFaults, EveryWriteFailureIsPassedBack) {
     binarize::Binarizer binarizer;
     binarizer.set_enabled(true);
     auto& data = binarizer.get_binary_data();
+    fill_required_metadata(data);
     data.file_metadata.raw_data = {{"Producer", "Strataly 1.3.0"}};
-    data.printer_metadata.raw_data = {{"printer_model", "X"}};
     data.thumbnails.resize(2);
     for (binarize::ThumbnailBlock& thumbnail : data.thumbnails) {
         thumbnail.params = {0, 1, 1};
         thumbnail.data = test::bytes("png");
     }
-    data.print_metadata.raw_data = {{"total toolchanges", "0"}};
-    data.slicer_metadata.raw_data = {{"layer_height", "0.2"}};
     const auto config = binarize::conversion_config();
     TempFile whole;
     ASSERT_EQ(binarizer.initialize(*whole, config), EResult::Success);
