@@ -3,6 +3,7 @@
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
 #include "quarn/core/headers.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::binarize {
 
@@ -26,10 +27,18 @@ EResult write_metadata(FILE& file, BaseMetadataBlock& block, EBlockType type,
                        ECompressionType compression, const BinarizerConfig& config) {
     block.encoding_type = static_cast<uint16_t>(config.metadata_encoding);
     core::Checksum checksum(config.checksum);
-    if (const EResult r = block.write(file, type, compression, checksum); r != EResult::Success)
-        return r;
+    QUARN_TRY(block.write(file, type, compression, checksum));
     return checksum.write(file);
 }
+
+// A metadata block in its place before the G-code.
+struct MetadataPlace {
+    BaseMetadataBlock& block;
+    EBlockType type;
+    ECompressionType compression;
+    EResult if_empty; // Success: an empty block is left out
+    bool thumbnails_follow;
+};
 
 } // namespace
 
@@ -41,37 +50,31 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
 
     core::FileHeader header;
     header.checksum_type = static_cast<uint16_t>(config.checksum);
-    if (const EResult r = header.write(file); r != EResult::Success)
-        return r;
+    QUARN_TRY(header.write(file));
 
     BinaryData& data = m_binary_data;
     const auto& compression = config.compression;
-    EResult r = EResult::Success;
-    if (!data.file_metadata.raw_data.empty() &&
-        (r = write_metadata(file, data.file_metadata, EBlockType::FileMetadata,
-                            compression.file_metadata, config)) != EResult::Success)
-        return r;
-
-    if (data.printer_metadata.raw_data.empty())
-        return EResult::MissingPrinterMetadata;
-    if ((r = write_metadata(file, data.printer_metadata, EBlockType::PrinterMetadata,
-                            compression.printer_metadata, config)) != EResult::Success)
-        return r;
-
-    for (const ThumbnailBlock& thumbnail : data.thumbnails)
-        if ((r = thumbnail.write(file, config.checksum)) != EResult::Success)
-            return r;
-
-    if (data.print_metadata.raw_data.empty())
-        return EResult::MissingPrintMetadata;
-    if ((r = write_metadata(file, data.print_metadata, EBlockType::PrintMetadata,
-                            compression.print_metadata, config)) != EResult::Success)
-        return r;
-
-    if (data.slicer_metadata.raw_data.empty())
-        return EResult::MissingSlicerMetadata;
-    return write_metadata(file, data.slicer_metadata, EBlockType::SlicerMetadata,
-                          compression.slicer_metadata, config);
+    // In file order.
+    const MetadataPlace places[] = {
+        {data.file_metadata, EBlockType::FileMetadata, compression.file_metadata, EResult::Success,
+         false},
+        {data.printer_metadata, EBlockType::PrinterMetadata, compression.printer_metadata,
+         EResult::MissingPrinterMetadata, true},
+        {data.print_metadata, EBlockType::PrintMetadata, compression.print_metadata,
+         EResult::MissingPrintMetadata, false},
+        {data.slicer_metadata, EBlockType::SlicerMetadata, compression.slicer_metadata,
+         EResult::MissingSlicerMetadata, false},
+    };
+    for (const MetadataPlace& place : places) {
+        if (!place.block.raw_data.empty())
+            QUARN_TRY(write_metadata(file, place.block, place.type, place.compression, config));
+        else if (place.if_empty != EResult::Success)
+            return place.if_empty;
+        if (place.thumbnails_follow)
+            for (const ThumbnailBlock& thumbnail : data.thumbnails)
+                QUARN_TRY(thumbnail.write(file, config.checksum));
+    }
+    return EResult::Success;
 }
 
 EResult Binarizer::append_gcode(std::string_view gcode) {
@@ -83,8 +86,7 @@ EResult Binarizer::append_gcode(std::string_view gcode) {
         const size_t newline = gcode.find('\n');
         if (newline == std::string_view::npos)
             return EResult::WriteError;
-        if (const EResult r = add_line(gcode.substr(0, newline + 1), false); r != EResult::Success)
-            return r;
+        QUARN_TRY(add_line(gcode.substr(0, newline + 1), false));
         gcode.remove_prefix(newline + 1);
     }
     return EResult::Success;
@@ -99,8 +101,7 @@ EResult Binarizer::append_gcode_line(std::string_view line) {
 EResult Binarizer::add_line(std::string_view line, bool add_line_feed) {
     const size_t length = line.size() + (add_line_feed ? 1 : 0);
     if (!m_gcode_cache.empty() && m_gcode_cache.size() + length > m_max_gcode_cache_size) {
-        if (const EResult r = write_cache(); r != EResult::Success)
-            return r;
+        QUARN_TRY(write_cache());
         m_gcode_cache.clear();
     }
     if (length > m_max_gcode_cache_size)
@@ -126,8 +127,7 @@ EResult Binarizer::finalize() {
     if (!m_enabled || m_file == nullptr)
         return EResult::Success;
     if (!m_gcode_cache.empty())
-        if (const EResult r = write_cache(); r != EResult::Success)
-            return r;
+        QUARN_TRY(write_cache());
     return core::flush(*m_file) ? EResult::Success : EResult::WriteError;
 }
 

@@ -4,6 +4,7 @@
 
 #include "quarn/binarize/compression.hpp"
 #include "quarn/core/detail/stream.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::binarize {
 
@@ -40,8 +41,7 @@ EResult write_encoded_block(FILE& file, core::EBlockType type, core::ECompressio
         }
     }
 
-    if (const EResult r = header.write(file); r != EResult::Success)
-        return r;
+    QUARN_TRY(header.write(file));
     if (!core::write_le(file, parameter) ||
         !core::write_exact(file, stored->data(), stored->size()))
         return EResult::WriteError;

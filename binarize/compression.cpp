@@ -65,16 +65,29 @@ private:
     z_stream m_stream{};
 };
 
+// Frees the state of a zlib stream that its init call set up, on every way out; End is
+// deflateEnd or inflateEnd.
+template <auto End>
+class ZlibEnd {
+public:
+    explicit ZlibEnd(z_stream* stream) : m_stream(stream) {}
+    ~ZlibEnd() { End(m_stream); }
+    ZlibEnd(const ZlibEnd&) = delete;
+    ZlibEnd& operator=(const ZlibEnd&) = delete;
+
+private:
+    z_stream* m_stream;
+};
+
 bool deflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
     dst.clear();
     ChunkedStream stream(src, dst);
     if (deflateInit(stream.get(), Z_DEFAULT_COMPRESSION) != Z_OK)
         return false;
+    const ZlibEnd<deflateEnd> end(stream.get());
     while (stream.has_input()) {
-        if (deflate(stream.get(), Z_NO_FLUSH) != Z_OK) {
-            deflateEnd(stream.get());
+        if (deflate(stream.get(), Z_NO_FLUSH) != Z_OK)
             return false;
-        }
         stream.flush_if_full();
     }
     int result;
@@ -82,9 +95,7 @@ bool deflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst) {
         stream.flush_if_full();
         result = deflate(stream.get(), Z_FINISH);
     } while (result == Z_OK);
-    const bool done = result == Z_STREAM_END && stream.flush_rest();
-    deflateEnd(stream.get());
-    return done;
+    return result == Z_STREAM_END && stream.flush_rest();
 }
 
 bool inflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
@@ -98,13 +109,12 @@ bool inflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
     ChunkedStream stream(src, dst, uncompressed_size);
     if (inflateInit(stream.get()) != Z_OK)
         return false;
+    const ZlibEnd<inflateEnd> end(stream.get());
     int result = Z_OK;
     while (stream.has_input() && result != Z_STREAM_END) {
         result = inflate(stream.get(), Z_NO_FLUSH);
-        if ((result != Z_OK && result != Z_STREAM_END) || !stream.flush_if_full()) {
-            inflateEnd(stream.get());
+        if ((result != Z_OK && result != Z_STREAM_END) || !stream.flush_if_full())
             return false;
-        }
     }
     // Z_FINISH after Z_STREAM_END keeps answering Z_STREAM_END, so one loop serves both.
     bool room = true;
@@ -112,9 +122,7 @@ bool inflate_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
         room = stream.flush_if_full();
         result = room ? inflate(stream.get(), Z_FINISH) : Z_BUF_ERROR;
     } while (result == Z_OK);
-    const bool done = result == Z_STREAM_END && stream.flush_rest();
-    inflateEnd(stream.get());
-    return done;
+    return result == Z_STREAM_END && stream.flush_rest();
 }
 
 unsigned heatshrink_window(ECompressionType type) {

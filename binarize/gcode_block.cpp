@@ -4,6 +4,7 @@
 #include "quarn/binarize/meatpack.hpp"
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::binarize {
 
@@ -44,11 +45,8 @@ EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
     if (!raw_data.empty() && !encode_gcode(raw_data, encoding_type, encoded))
         return EResult::GCodeEncodingError;
     core::Checksum checksum(checksum_type);
-    if (const EResult r =
-            write_encoded_block(file, core::EBlockType::GCode, compression_type, encoding_type,
-                                std::move(encoded), EResult::GCodeEncodingError, checksum);
-        r != EResult::Success)
-        return r;
+    QUARN_TRY(write_encoded_block(file, core::EBlockType::GCode, compression_type, encoding_type,
+                                  std::move(encoded), EResult::GCodeEncodingError, checksum));
     return checksum.write(file);
 }
 
@@ -59,8 +57,7 @@ EResult GCodeBlock::read_data(FILE& file, const core::FileHeader& file_header,
     if (encoding_type > core::max_gcode_encoding_type)
         return EResult::InvalidGCodeEncodingType;
     std::vector<uint8_t> content;
-    if (const EResult r = read_block_content(file, block_header, content); r != EResult::Success)
-        return r;
+    QUARN_TRY(read_block_content(file, block_header, content));
     if (!decode_gcode(content, encoding_type, raw_data))
         return EResult::GCodeDecodingError;
     return skip_stored_checksum(file, file_header);

@@ -4,6 +4,7 @@
 
 #include "quarn/binarize/detail/block_data.hpp"
 #include "quarn/core/detail/stream.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::binarize {
 
@@ -59,8 +60,7 @@ EResult BaseMetadataBlock::read_data(FILE& file, const core::BlockHeader& block_
     if (encoding_type != ini)
         return EResult::InvalidMetadataEncodingType;
     std::vector<uint8_t> content;
-    if (const EResult r = read_block_content(file, block_header, content); r != EResult::Success)
-        return r;
+    QUARN_TRY(read_block_content(file, block_header, content));
     return decode_metadata(content, encoding_type, raw_data) ? EResult::Success
                                                              : EResult::MetadataDecodingError;
 }
@@ -69,16 +69,13 @@ EResult BaseMetadataBlock::write_block(FILE& file, core::EBlockType block_type,
                                        core::ECompressionType compression_type,
                                        core::EChecksumType checksum_type) const {
     core::Checksum checksum(checksum_type);
-    if (const EResult r = write(file, block_type, compression_type, checksum);
-        r != EResult::Success)
-        return r;
+    QUARN_TRY(write(file, block_type, compression_type, checksum));
     return checksum.write(file);
 }
 
 EResult BaseMetadataBlock::read_block(FILE& file, const core::FileHeader& file_header,
                                       const core::BlockHeader& block_header) {
-    if (const EResult r = read_data(file, block_header); r != EResult::Success)
-        return r;
+    QUARN_TRY(read_data(file, block_header));
     return skip_stored_checksum(file, file_header);
 }
 

@@ -5,6 +5,7 @@
 #include "quarn/binarize/detail/block_data.hpp"
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::binarize {
 
@@ -25,8 +26,7 @@ EResult validate_params(const core::ThumbnailParams& params) {
 } // namespace
 
 EResult ThumbnailBlock::write(FILE& file, core::EChecksumType checksum_type) const {
-    if (const EResult r = validate_params(params); r != EResult::Success)
-        return r;
+    QUARN_TRY(validate_params(params));
     // A size that the 32-bit field cannot hold would be stored wrong: refuse it too.
     if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max())
         return EResult::InvalidThumbnailDataSize;
@@ -36,8 +36,7 @@ EResult ThumbnailBlock::write(FILE& file, core::EChecksumType checksum_type) con
     core::BlockHeader header(static_cast<uint16_t>(core::EBlockType::Thumbnail),
                              static_cast<uint16_t>(core::ECompressionType::None),
                              static_cast<uint32_t>(data.size()));
-    if (const EResult r = header.write(file); r != EResult::Success)
-        return r;
+    QUARN_TRY(header.write(file));
     if (params.write(file) != EResult::Success ||
         !core::write_exact(file, data.data(), data.size()))
         return EResult::WriteError;
@@ -55,8 +54,7 @@ EResult ThumbnailBlock::read_data(FILE& file, const core::FileHeader& file_heade
                                   const core::BlockHeader& block_header) {
     if (params.read(file) != EResult::Success)
         return EResult::ReadError;
-    if (const EResult r = validate_params(params); r != EResult::Success)
-        return r;
+    QUARN_TRY(validate_params(params));
     const size_t size = block_header.uncompressed_size;
     if (size == 0)
         return EResult::InvalidThumbnailDataSize;

@@ -2,6 +2,7 @@
 #include "quarn/convert/detail/metadata_extraction.hpp"
 #include "quarn/convert/gcode_reader.hpp"
 #include "quarn/core/navigation.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::convert {
 
@@ -22,12 +23,10 @@ EResult from_ascii_to_binary(FILE& infile, FILE& outfile, const binarize::Binari
     });
     if (!read_ok)
         return EResult::ReadError;
-    if (const EResult r = extractor.finish(); r != EResult::Success)
-        return r;
+    QUARN_TRY(extractor.finish());
     extractor.build_metadata();
 
-    if (const EResult r = binarizer.initialize(outfile, config); r != EResult::Success)
-        return r;
+    QUARN_TRY(binarizer.initialize(outfile, config));
 
     // Pass 2 sees the same lines in the same order; the consumed ones are skipped by index.
     std::rewind(&infile);
@@ -45,8 +44,7 @@ EResult from_ascii_to_binary(FILE& infile, FILE& outfile, const binarize::Binari
         });
     if (!second_read_ok)
         return EResult::ReadError;
-    if (result != EResult::Success)
-        return result;
+    QUARN_TRY(result);
     return binarizer.finalize();
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quarn::convert {
 
@@ -49,6 +50,75 @@ const char* find_terminator(const char* p, const char* end) {
     return p;
 }
 
+// Where the line starting at p ends in [p, end): its text at text_end, its terminator (the
+// CR or LF) at terminator, which is end when the line goes on in the next read.
+struct LineEnd {
+    const char* text_end;
+    const char* terminator;
+};
+
+// cut: a NUL in an earlier read already ended the line's text.
+LineEnd find_line_end(const char* p, const char* end, bool cut) {
+    if (cut)
+        return {p, find_terminator(p, end)};
+    const char* const text_end = find_line_stop(p, end);
+    if (text_end != end && *text_end == '\0')
+        return {text_end, find_terminator(text_end + 1, end)};
+    return {text_end, text_end};
+}
+
+// What one read leaves to the next.
+struct OpenLine {
+    // A line that began in an earlier read is assembled in carry; spanning says one is open
+    // (carry alone cannot, as a NUL at the line's start leaves it empty). cut: a NUL already
+    // ended its text, its remaining bytes are dropped.
+    std::string carry;
+    bool spanning = false;
+    bool cut = false;
+    // The read ended on a CR, so an LF opening the next read completes that CR LF.
+    bool skip_lf = false;
+};
+
+// Hands each line that ends in the read [p, end) to deliver, which returns false to stop, and
+// keeps in open what goes on in the next read. False when deliver stopped.
+template <typename Deliver>
+bool split_read(const char* p, const char* const end, OpenLine& open, Deliver& deliver) {
+    if (open.skip_lf) {
+        open.skip_lf = false;
+        if (*p == LF)
+            ++p;
+    }
+    while (p != end) {
+        const LineEnd line = find_line_end(p, end, open.cut);
+        if (line.terminator == end) {
+            open.carry.append(p, line.text_end);
+            open.spanning = true;
+            open.cut = line.text_end != end;
+            return true;
+        }
+
+        if (open.spanning) {
+            open.carry.append(p, line.text_end);
+            if (!deliver(std::string_view(open.carry)))
+                return false;
+            open.carry.clear();
+            open.spanning = false;
+            open.cut = false;
+        } else if (!deliver(std::string_view(p, static_cast<size_t>(line.text_end - p)))) {
+            return false;
+        }
+
+        p = line.terminator;
+        if (*p == CR && ++p == end) {
+            open.skip_lf = true;
+            return true;
+        }
+        if (*p == LF)
+            ++p;
+    }
+    return true;
+}
+
 // parsing is false whenever read_all returns, also if the callback throws.
 struct ParsingScope {
     bool& parsing;
@@ -66,78 +136,24 @@ bool GCodeReader::read_all(void* callback, Dispatch dispatch) {
     // make two allocations in all.
     const auto buffer = std::make_unique_for_overwrite<char[]>(m_chunk_size);
     GCodeLine line;
+    auto deliver = [&](std::string_view text) {
+        line.m_text = text;
+        dispatch(callback, *this, line);
+        return m_parsing;
+    };
 
-    // A line that began in an earlier read is assembled in carry; spanning says one is
-    // open (carry alone cannot, as a NUL at the line's start leaves it empty). cut: a NUL
-    // already ended the open line's text, its remaining bytes are dropped. skip_lf: the
-    // previous read ended on a CR, so an LF opening this read completes that CR LF.
-    std::string carry;
-    bool spanning = false;
-    bool cut = false;
-    bool skip_lf = false;
-
+    OpenLine open;
     for (;;) {
         const size_t got = std::fread(buffer.get(), 1, m_chunk_size, m_file);
         if (std::ferror(m_file) != 0)
             return false;
         if (got == 0)
             break;
-
-        const char* p = buffer.get();
-        const char* const end = p + got;
-        if (skip_lf) {
-            skip_lf = false;
-            if (*p == LF)
-                ++p;
-        }
-        while (p != end) {
-            // The line's text is [p, text_end) of this read; its terminator is at terminator.
-            const char* text_end;
-            const char* terminator;
-            if (cut) {
-                text_end = p;
-                terminator = find_terminator(p, end);
-            } else {
-                text_end = find_line_stop(p, end);
-                terminator = text_end != end && *text_end == '\0'
-                                 ? find_terminator(text_end + 1, end)
-                                 : text_end;
-            }
-
-            if (terminator == end) {
-                carry.append(p, text_end);
-                spanning = true;
-                cut = text_end != end;
-                break;
-            }
-
-            if (spanning) {
-                carry.append(p, text_end);
-                line.m_text = carry;
-            } else {
-                line.m_text = std::string_view(p, static_cast<size_t>(text_end - p));
-            }
-            dispatch(callback, *this, line);
-            if (!m_parsing)
-                return true;
-            carry.clear();
-            spanning = false;
-            cut = false;
-
-            p = terminator;
-            if (*p == CR && ++p == end) {
-                skip_lf = true;
-                break;
-            }
-            if (*p == LF)
-                ++p;
-        }
+        if (!split_read(buffer.get(), buffer.get() + got, open, deliver))
+            return true;
     }
-
-    if (spanning) {
-        line.m_text = carry;
-        dispatch(callback, *this, line);
-    }
+    if (open.spanning)
+        deliver(std::string_view(open.carry));
     return true;
 }
 

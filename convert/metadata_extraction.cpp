@@ -5,6 +5,7 @@
 #include "quarn/convert/detail/base64.hpp"
 #include "quarn/convert/detail/slicer_layout.hpp"
 #include "quarn/convert/detail/text.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::convert {
 
@@ -88,7 +89,8 @@ bool MetadataExtractor::handle_payload(std::string_view payload) {
     if (m_thumbnail_open)
         return handle_thumbnail_line(payload);
     uint16_t format = 0;
-    if (const size_t marker = thumbnail_marker(payload, " begin", format); marker != payload.npos)
+    if (const size_t marker = thumbnail_marker(payload, layout::thumbnail_begin, format);
+        marker != payload.npos)
         return handle_thumbnail_begin(payload, format, marker);
     return true;
 }
@@ -142,7 +144,7 @@ bool MetadataExtractor::handle_config_entry(std::string_view payload) {
 
 bool MetadataExtractor::handle_thumbnail_line(std::string_view payload) {
     uint16_t format = 0;
-    if (thumbnail_marker(payload, " end", format) != std::string_view::npos) {
+    if (thumbnail_marker(payload, layout::thumbnail_end, format) != std::string_view::npos) {
         if (format != m_thumbnail_format)
             return fail();
         m_thumbnail_open = false;
@@ -173,7 +175,7 @@ bool MetadataExtractor::handle_thumbnail_begin(std::string_view payload, uint16_
     const std::string_view size = trim_blanks(params.substr(space + 1));
     uint16_t width = 0;
     uint16_t height = 0;
-    if (const size_t x = dims.find('x'); x != dims.npos) {
+    if (const size_t x = dims.find(layout::thumbnail_size_separator); x != dims.npos) {
         width = read_decimal<uint16_t>(dims.substr(0, x));
         height = read_decimal<uint16_t>(dims.substr(x + 1));
     }
@@ -190,8 +192,7 @@ bool MetadataExtractor::handle_thumbnail_begin(std::string_view payload, uint16_
 }
 
 EResult MetadataExtractor::finish() const {
-    if (m_result != EResult::Success)
-        return m_result;
+    QUARN_TRY(m_result);
     if (m_in_config || m_thumbnail_open || !m_producer_seen)
         return EResult::InvalidAsciiGCodeFile;
     return EResult::Success;

@@ -1,9 +1,11 @@
 #include "quarn/core/navigation.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
+#include "quarn/core/try.hpp"
 
 namespace quarn::core {
 
@@ -43,6 +45,31 @@ private:
     long m_position;
 };
 
+// The blocks of a file in their order. A required place must hold its block; a repeated one
+// may hold any number of them in a row. The file may end only after the last required block.
+struct BlockPlace {
+    EBlockType type;
+    bool required;
+    bool repeated;
+};
+
+constexpr std::array<BlockPlace, 6> block_order = {{
+    {EBlockType::FileMetadata, false, false},
+    {EBlockType::PrinterMetadata, true, false},
+    {EBlockType::Thumbnail, false, true},
+    {EBlockType::PrintMetadata, true, false},
+    {EBlockType::SlicerMetadata, true, false},
+    {EBlockType::GCode, false, true},
+}};
+
+constexpr size_t last_required_place = [] {
+    size_t last = 0;
+    for (size_t i = 0; i < block_order.size(); ++i)
+        if (block_order[i].required)
+            last = i;
+    return last;
+}();
+
 EResult validate_block_order(FILE& file, uint8_t* buffer, size_t size) {
     if (std::fseek(&file, 0, SEEK_END) != 0)
         return EResult::ReadError;
@@ -50,53 +77,34 @@ EResult validate_block_order(FILE& file, uint8_t* buffer, size_t size) {
     std::rewind(&file);
 
     FileHeader file_header;
-    if (const EResult r = file_header.read(file, nullptr); r != EResult::Success)
-        return r;
+    QUARN_TRY(file_header.read(file, nullptr));
 
     BlockHeader block;
-    auto next = [&]() { return read_next_block_header(file, file_header, block, buffer, size); };
-    auto skip = [&]() { return skip_block(file, file_header, block); };
     auto is = [&](EBlockType type) { return block.type == static_cast<uint16_t>(type); };
-
-    EResult r = next();
-    if (r != EResult::Success)
-        return r;
-    if (is(EBlockType::FileMetadata)) {
-        if ((r = skip()) != EResult::Success || (r = next()) != EResult::Success)
-            return r;
+    QUARN_TRY(read_next_block_header(file, file_header, block, buffer, size));
+    for (size_t place = 0; place < block_order.size(); ++place) {
+        const BlockPlace& rule = block_order[place];
+        if (!is(rule.type)) {
+            if (rule.required)
+                return EResult::InvalidBlockType;
+            continue;
+        }
+        do {
+            QUARN_TRY(skip_block(file, file_header, block));
+            if (place >= last_required_place && std::ftell(&file) == file_size)
+                return EResult::Success;
+            QUARN_TRY(read_next_block_header(file, file_header, block, buffer, size));
+        } while (rule.repeated && is(rule.type));
     }
-    if (!is(EBlockType::PrinterMetadata))
-        return EResult::InvalidBlockType;
-    if ((r = skip()) != EResult::Success || (r = next()) != EResult::Success)
-        return r;
-    while (is(EBlockType::Thumbnail)) {
-        if ((r = skip()) != EResult::Success || (r = next()) != EResult::Success)
-            return r;
-    }
-    if (!is(EBlockType::PrintMetadata))
-        return EResult::InvalidBlockType;
-    if ((r = skip()) != EResult::Success || (r = next()) != EResult::Success)
-        return r;
-    if (!is(EBlockType::SlicerMetadata))
-        return EResult::InvalidBlockType;
-    for (;;) {
-        if ((r = skip()) != EResult::Success)
-            return r;
-        if (std::ftell(&file) == file_size)
-            return EResult::Success;
-        if ((r = next()) != EResult::Success)
-            return r;
-        if (!is(EBlockType::GCode))
-            return EResult::InvalidBlockType;
-    }
+    // A block after the G-code that is not G-code.
+    return EResult::InvalidBlockType;
 }
 
 } // namespace
 
 EResult read_next_block_header(FILE& file, const FileHeader& file_header, BlockHeader& block_header,
                                uint8_t* checksum_buffer, size_t checksum_buffer_size) {
-    if (const EResult r = block_header.read(file); r != EResult::Success)
-        return r;
+    QUARN_TRY(block_header.read(file));
     if (!has_buffer(checksum_buffer, checksum_buffer_size))
         return EResult::Success;
     return verify_and_return(file, file_header, block_header, checksum_buffer,
@@ -149,8 +157,7 @@ EResult verify_block_checksum(FILE& file, const FileHeader& file_header,
     }
 
     Checksum stored(type);
-    if (const EResult r = stored.read(file); r != EResult::Success)
-        return r;
+    QUARN_TRY(stored.read(file));
     return computed.matches(stored) ? EResult::Success : EResult::InvalidChecksum;
 }
 

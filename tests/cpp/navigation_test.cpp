@@ -200,6 +200,18 @@ TEST(IsValidBinaryGCode, ValidFiles) {
     }
 }
 
+namespace {
+
+// A file of the given block types in this order, each with a small valid content.
+Bytes file_of_blocks(const std::vector<uint16_t>& order) {
+    FileBuilder b(1);
+    for (uint16_t type : order)
+        type == Thumb ? b.thumbnail(0, 1, 1, bytes("x")) : b.simple(type);
+    return b.bytes();
+}
+
+} // namespace
+
 TEST(IsValidBinaryGCode, BlockOrderViolations) {
     const std::vector<std::vector<uint16_t>> orders = {
         {PrinterMeta, PrintMeta, Thumb, SlicerMeta},            // thumbnail after print metadata
@@ -212,12 +224,19 @@ TEST(IsValidBinaryGCode, BlockOrderViolations) {
         {PrintMeta, SlicerMeta}, // no printer metadata
     };
     for (const auto& order : orders) {
-        FileBuilder b(1);
-        for (uint16_t type : order)
-            type == Thumb ? b.thumbnail(0, 1, 1, bytes("x")) : b.simple(type);
-        TempFile f(b.bytes());
+        TempFile f(file_of_blocks(order));
         EXPECT_EQ(is_valid_binary_gcode(*f, true, nullptr, 0), EResult::InvalidBlockType);
         EXPECT_EQ(f.position(), 0);
+    }
+}
+
+// The file may end only after the slicer metadata; before, the walk reads past the end.
+TEST(IsValidBinaryGCode, EndsBeforeTheRequiredBlocks) {
+    const std::vector<std::vector<uint16_t>> orders = {
+        {FileMeta}, {PrinterMeta}, {PrinterMeta, Thumb}, {PrinterMeta, PrintMeta}};
+    for (const auto& order : orders) {
+        TempFile f(file_of_blocks(order));
+        EXPECT_EQ(is_valid_binary_gcode(*f, true, nullptr, 0), EResult::ReadError);
     }
 }
 

@@ -75,6 +75,11 @@ public:
     FaultyStream& operator=(const FaultyStream&) = delete;
 
     FILE& operator*() const { return *m_fp; }
+    // Every fwrite reaches the device at once, so each write of the library can be failed.
+    FaultyStream& unbuffered() {
+        std::setvbuf(m_fp, nullptr, _IONBF, 0);
+        return *this;
+    }
 
 private:
     static ssize_t read(void* cookie, char* buffer, size_t size) {
@@ -133,6 +138,13 @@ std::vector<size_t> failure_points(size_t size, size_t step) {
     return points;
 }
 
+// The three metadata blocks a Binarizer requires, one pair each.
+void fill_required_metadata(binarize::BinaryData& data) {
+    data.printer_metadata.raw_data = {{"printer_model", "X"}};
+    data.print_metadata.raw_data = {{"total toolchanges", "0"}};
+    data.slicer_metadata.raw_data = {{"layer_height", "0.2"}};
+}
+
 struct DevFull {
     DevFull() : fp(std::fopen("/dev/full", "wb")) {
         if (fp == nullptr)
@@ -165,10 +177,7 @@ TEST(OsFaults, FullDeviceIsAWriteError) {
 TEST(OsFaults, BinarizerOnAFullDevice) {
     binarize::Binarizer binarizer;
     binarizer.set_enabled(true);
-    auto& data = binarizer.get_binary_data();
-    data.printer_metadata.raw_data = {{"printer_model", "X"}};
-    data.print_metadata.raw_data = {{"total toolchanges", "0"}};
-    data.slicer_metadata.raw_data = {{"layer_height", "0.2"}};
+    fill_required_metadata(binarizer.get_binary_data());
     DevFull out;
     // Small enough to sit in stdio's buffer until finalize flushes it.
     EXPECT_EQ(binarizer.initialize(*out.fp, binarize::conversion_config()), EResult::Success);
@@ -240,6 +249,42 @@ TEST(OsFaults, WriteFailingPartWay) {
         TempFile in(binary);
         FaultyStream out({}, Fails::Writing, at);
         EXPECT_EQ(convert::from_binary_to_ascii(*in, *out, true), EResult::WriteError);
+    }
+}
+
+// A write failing at any byte of the output is passed back: through the Binarizer's
+// metadata blocks and thumbnails, and through every section of the ASCII layout.
+TEST(OsFaults, EveryWriteFailureIsPassedBack) {
+    binarize::Binarizer binarizer;
+    binarizer.set_enabled(true);
+    auto& data = binarizer.get_binary_data();
+    fill_required_metadata(data);
+    data.file_metadata.raw_data = {{"Producer", "Strataly 1.3.0"}};
+    data.thumbnails.resize(2);
+    for (binarize::ThumbnailBlock& thumbnail : data.thumbnails) {
+        thumbnail.params = {0, 1, 1};
+        thumbnail.data = test::bytes("png");
+    }
+    const auto config = binarize::conversion_config();
+    TempFile whole;
+    ASSERT_EQ(binarizer.initialize(*whole, config), EResult::Success);
+    for (size_t at = 0; at < whole.contents().size(); ++at) {
+        SCOPED_TRACE(at);
+        FaultyStream out({}, Fails::Writing, at);
+        EXPECT_EQ(binarizer.initialize(*out.unbuffered(), config), EResult::WriteError);
+    }
+
+    TempFile source(tiny_text.substr(0, tiny_text.find('\n') + 1) +
+                    "; prepared by me\n; thumbnail begin 1x1 8\n; AAAAAA==\n; thumbnail end\n" +
+                    tiny_text.substr(tiny_text.find('\n') + 1));
+    TempFile binary, text;
+    ASSERT_EQ(convert::from_ascii_to_binary(*source, *binary, config), EResult::Success);
+    ASSERT_EQ(convert::from_binary_to_ascii(*binary, *text, true), EResult::Success);
+    for (size_t at = 0; at < text.contents().size(); ++at) {
+        SCOPED_TRACE(at);
+        FaultyStream out({}, Fails::Writing, at);
+        EXPECT_EQ(convert::from_binary_to_ascii(*binary, *out.unbuffered(), true),
+                  EResult::WriteError);
     }
 }
 
