@@ -3,7 +3,7 @@
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
 #include "quarn/core/headers.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::binarize {
 

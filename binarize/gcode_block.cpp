@@ -4,7 +4,7 @@
 #include "quarn/binarize/meatpack.hpp"
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::binarize {
 

@@ -4,7 +4,7 @@
 
 #include "quarn/binarize/detail/block_data.hpp"
 #include "quarn/core/detail/stream.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::binarize {
 

@@ -2,7 +2,7 @@
 #include "quarn/convert/detail/metadata_extraction.hpp"
 #include "quarn/convert/gcode_reader.hpp"
 #include "quarn/core/navigation.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::convert {
 

@@ -11,7 +11,7 @@
 #include "quarn/convert/detail/text.hpp"
 #include "quarn/core/detail/stream.hpp"
 #include "quarn/core/navigation.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::convert {
 

@@ -5,7 +5,7 @@
 #include "quarn/convert/detail/base64.hpp"
 #include "quarn/convert/detail/slicer_layout.hpp"
 #include "quarn/convert/detail/text.hpp"
-#include "quarn/core/try.hpp"
+#include "quarn/core/detail/try.hpp"
 
 namespace quarn::convert {
 

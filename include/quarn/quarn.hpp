@@ -15,6 +15,5 @@
 #include "quarn/core/headers.hpp"
 #include "quarn/core/navigation.hpp"
 #include "quarn/core/result.hpp"
-#include "quarn/core/try.hpp"
 #include "quarn/heatshrink/heatshrink.hpp"
 #include "quarn/version.hpp"
