@@ -23,10 +23,12 @@ BinarizerConfig conversion_config() {
 namespace {
 
 EResult write_metadata(FILE& file, BaseMetadataBlock& block, EBlockType type,
-                       ECompressionType compression, const BinarizerConfig& config) {
+                       ECompressionType compression, const BinarizerConfig& config,
+                       heatshrink::Encoder& encoder) {
     block.encoding_type = static_cast<uint16_t>(config.metadata_encoding);
     core::Checksum checksum(config.checksum);
-    if (const EResult r = block.write(file, type, compression, checksum); r != EResult::Success)
+    if (const EResult r = block.write(file, type, compression, checksum, encoder);
+        r != EResult::Success)
         return r;
     return checksum.write(file);
 }
@@ -49,13 +51,13 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
     EResult r = EResult::Success;
     if (!data.file_metadata.raw_data.empty() &&
         (r = write_metadata(file, data.file_metadata, EBlockType::FileMetadata,
-                            compression.file_metadata, config)) != EResult::Success)
+                            compression.file_metadata, config, m_encoder)) != EResult::Success)
         return r;
 
     if (data.printer_metadata.raw_data.empty())
         return EResult::MissingPrinterMetadata;
     if ((r = write_metadata(file, data.printer_metadata, EBlockType::PrinterMetadata,
-                            compression.printer_metadata, config)) != EResult::Success)
+                            compression.printer_metadata, config, m_encoder)) != EResult::Success)
         return r;
 
     for (const ThumbnailBlock& thumbnail : data.thumbnails)
@@ -65,13 +67,13 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
     if (data.print_metadata.raw_data.empty())
         return EResult::MissingPrintMetadata;
     if ((r = write_metadata(file, data.print_metadata, EBlockType::PrintMetadata,
-                            compression.print_metadata, config)) != EResult::Success)
+                            compression.print_metadata, config, m_encoder)) != EResult::Success)
         return r;
 
     if (data.slicer_metadata.raw_data.empty())
         return EResult::MissingSlicerMetadata;
     return write_metadata(file, data.slicer_metadata, EBlockType::SlicerMetadata,
-                          compression.slicer_metadata, config);
+                          compression.slicer_metadata, config, m_encoder);
 }
 
 EResult Binarizer::append_gcode(std::string_view gcode) {
@@ -117,7 +119,8 @@ EResult Binarizer::write_cache() {
     GCodeBlock block;
     block.encoding_type = static_cast<uint16_t>(m_config.gcode_encoding);
     block.raw_data.swap(m_gcode_cache);
-    const EResult r = block.write(*m_file, m_config.compression.gcode, m_config.checksum);
+    const EResult r =
+        block.write(*m_file, m_config.compression.gcode, m_config.checksum, m_encoder);
     block.raw_data.swap(m_gcode_cache);
     return r;
 }
