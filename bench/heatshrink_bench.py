@@ -52,7 +52,8 @@ def best_time(function, items) -> float:
 def run(kind: str, blocks: list[bytes], window_bits: int) -> bool:
     size = sum(map(len, blocks))
     theirs = [heatshrink2.compress(b, window_sz2=window_bits, lookahead_sz2=4) for b in blocks]
-    ours = [hooks.heatshrink_encode(b, window_bits) for b in blocks]
+    encoder = hooks.HeatshrinkEncoder()
+    ours = [encoder.encode(b, window_bits) for b in blocks]
     decoded = [
         hooks.heatshrink_decode(s, len(b), window_bits) for s, b in zip(theirs, blocks, strict=True)
     ]
@@ -65,7 +66,7 @@ def run(kind: str, blocks: list[bytes], window_bits: int) -> bool:
         ("encode", "heatshrink2"): best_time(
             lambda b: heatshrink2.compress(b, window_sz2=window_bits, lookahead_sz2=4), blocks
         ),
-        ("encode", "ours"): best_time(lambda b: hooks.heatshrink_encode(b, window_bits), blocks),
+        ("encode", "ours"): best_time(lambda b: encoder.encode(b, window_bits), blocks),
         ("decode", "heatshrink2"): best_time(
             lambda s: heatshrink2.decompress(s[0], window_sz2=window_bits, lookahead_sz2=4),
             streams,

@@ -2,8 +2,8 @@
 
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
-#include "quarn/core/headers.hpp"
 #include "quarn/core/detail/try.hpp"
+#include "quarn/core/headers.hpp"
 
 namespace quarn::binarize {
 
@@ -24,10 +24,11 @@ BinarizerConfig conversion_config() {
 namespace {
 
 EResult write_metadata(FILE& file, BaseMetadataBlock& block, EBlockType type,
-                       ECompressionType compression, const BinarizerConfig& config) {
+                       ECompressionType compression, const BinarizerConfig& config,
+                       heatshrink::Encoder& encoder) {
     block.encoding_type = static_cast<uint16_t>(config.metadata_encoding);
     core::Checksum checksum(config.checksum);
-    QUARN_TRY(block.write(file, type, compression, checksum));
+    QUARN_TRY(block.write(file, type, compression, checksum, encoder));
     return checksum.write(file);
 }
 
@@ -67,7 +68,8 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
     };
     for (const MetadataPlace& place : places) {
         if (!place.block.raw_data.empty())
-            QUARN_TRY(write_metadata(file, place.block, place.type, place.compression, config));
+            QUARN_TRY(write_metadata(file, place.block, place.type, place.compression, config,
+                                     m_encoder));
         else if (place.if_empty != EResult::Success)
             return place.if_empty;
         if (place.thumbnails_follow)
@@ -118,7 +120,8 @@ EResult Binarizer::write_cache() {
     GCodeBlock block;
     block.encoding_type = static_cast<uint16_t>(m_config.gcode_encoding);
     block.raw_data.swap(m_gcode_cache);
-    const EResult r = block.write(*m_file, m_config.compression.gcode, m_config.checksum);
+    const EResult r =
+        block.write(*m_file, m_config.compression.gcode, m_config.checksum, m_encoder);
     block.raw_data.swap(m_gcode_cache);
     return r;
 }

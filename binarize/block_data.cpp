@@ -18,7 +18,8 @@ constexpr size_t max_stored_size = std::numeric_limits<uint32_t>::max();
 
 EResult write_encoded_block(FILE& file, core::EBlockType type, core::ECompressionType compression,
                             uint16_t parameter, std::vector<uint8_t> encoded,
-                            EResult encoding_error, core::Checksum& checksum) {
+                            EResult encoding_error, core::Checksum& checksum,
+                            heatshrink::Encoder& encoder) {
     // A value outside the enumerations would be stored as it is and make the block unreadable
     // (an unknown compression would even store no data), so it is refused here.
     if (static_cast<uint16_t>(compression) > core::max_compression_type)
@@ -33,7 +34,7 @@ EResult write_encoded_block(FILE& file, core::EBlockType type, core::ECompressio
             return encoding_error;
         header.uncompressed_size = static_cast<uint32_t>(encoded.size());
         if (compression != core::ECompressionType::None) {
-            if (!compress_data(encoded, compressed, compression) ||
+            if (!compress_data(encoded, compressed, compression, encoder) ||
                 compressed.size() > max_stored_size)
                 return EResult::DataCompressionError;
             header.compressed_size = static_cast<uint32_t>(compressed.size());

@@ -136,7 +136,7 @@ bool is_heatshrink(ECompressionType type) {
 } // namespace
 
 bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
-                   ECompressionType type) {
+                   ECompressionType type, heatshrink::Encoder& encoder) {
     if (type == ECompressionType::Deflate)
         return deflate_data(src, dst);
     if (!is_heatshrink(type))
@@ -144,8 +144,14 @@ bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
     // An empty block stores nothing and never gets here; there is no stream to make of it.
     if (src.empty())
         return false;
-    dst = heatshrink::encode(src.data(), src.size(), heatshrink_window(type));
+    dst = encoder.encode(src, heatshrink_window(type));
     return true;
+}
+
+bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
+                   ECompressionType type) {
+    heatshrink::Encoder encoder;
+    return compress_data(src, dst, type, encoder);
 }
 
 bool uncompress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
@@ -157,7 +163,7 @@ bool uncompress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
     if (uncompressed_size > max_heatshrink_output(src.size()))
         return false;
     dst.assign(uncompressed_size, 0);
-    heatshrink::decode(src.data(), src.size(), dst.data(), dst.size(), heatshrink_window(type));
+    heatshrink::decode(src, dst, heatshrink_window(type));
     return true;
 }
 

@@ -38,7 +38,7 @@ bool decode_gcode(const std::vector<uint8_t>& data, uint16_t encoding_type, std:
 }
 
 EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
-                          core::EChecksumType checksum_type) const {
+                          core::EChecksumType checksum_type, heatshrink::Encoder& encoder) const {
     if (encoding_type > core::max_gcode_encoding_type)
         return EResult::InvalidGCodeEncodingType;
     std::vector<uint8_t> encoded;
@@ -46,8 +46,15 @@ EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
         return EResult::GCodeEncodingError;
     core::Checksum checksum(checksum_type);
     QUARN_TRY(write_encoded_block(file, core::EBlockType::GCode, compression_type, encoding_type,
-                                  std::move(encoded), EResult::GCodeEncodingError, checksum));
+                                  std::move(encoded), EResult::GCodeEncodingError, checksum,
+                                  encoder));
     return checksum.write(file);
+}
+
+EResult GCodeBlock::write(FILE& file, core::ECompressionType compression_type,
+                          core::EChecksumType checksum_type) const {
+    heatshrink::Encoder encoder;
+    return write(file, compression_type, checksum_type, encoder);
 }
 
 EResult GCodeBlock::read_data(FILE& file, const core::FileHeader& file_header,

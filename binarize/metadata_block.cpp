@@ -43,15 +43,23 @@ bool decode_metadata(const std::vector<uint8_t>& data, uint16_t, MetadataPairs& 
 }
 
 EResult BaseMetadataBlock::write(FILE& file, core::EBlockType block_type,
-                                 core::ECompressionType compression_type,
-                                 core::Checksum& checksum) const {
+                                 core::ECompressionType compression_type, core::Checksum& checksum,
+                                 heatshrink::Encoder& encoder) const {
     if (encoding_type != ini)
         return EResult::InvalidMetadataEncodingType;
     std::vector<uint8_t> encoded;
     if (!raw_data.empty() && !encode_metadata(raw_data, encoding_type, encoded))
         return EResult::MetadataEncodingError;
     return write_encoded_block(file, block_type, compression_type, encoding_type,
-                               std::move(encoded), EResult::MetadataEncodingError, checksum);
+                               std::move(encoded), EResult::MetadataEncodingError, checksum,
+                               encoder);
+}
+
+EResult BaseMetadataBlock::write(FILE& file, core::EBlockType block_type,
+                                 core::ECompressionType compression_type,
+                                 core::Checksum& checksum) const {
+    heatshrink::Encoder encoder;
+    return write(file, block_type, compression_type, checksum, encoder);
 }
 
 EResult BaseMetadataBlock::read_data(FILE& file, const core::BlockHeader& block_header) {

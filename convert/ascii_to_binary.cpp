@@ -1,8 +1,8 @@
 #include "quarn/convert/conversion.hpp"
 #include "quarn/convert/detail/metadata_extraction.hpp"
 #include "quarn/convert/gcode_reader.hpp"
-#include "quarn/core/navigation.hpp"
 #include "quarn/core/detail/try.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace quarn::convert {
 

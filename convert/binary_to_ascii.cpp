@@ -10,8 +10,8 @@
 #include "quarn/convert/detail/slicer_layout.hpp"
 #include "quarn/convert/detail/text.hpp"
 #include "quarn/core/detail/stream.hpp"
-#include "quarn/core/navigation.hpp"
 #include "quarn/core/detail/try.hpp"
+#include "quarn/core/navigation.hpp"
 
 namespace quarn::convert {
 

@@ -62,12 +62,13 @@ void copy_back(uint8_t* out, size_t pos, size_t distance, size_t length) {
 
 } // namespace
 
-size_t decode(const uint8_t* data, size_t size, uint8_t* out, size_t out_size,
-              unsigned window_bits) {
+size_t decode(std::span<const uint8_t> stream, std::span<uint8_t> output, unsigned window_bits) {
     if (window_bits < min_window_bits || window_bits > max_window_bits)
         return 0;
     const unsigned reference_bits = 1 + window_bits + lookahead_bits;
-    BitReader reader(data, size);
+    uint8_t* const out = output.data();
+    const size_t out_size = output.size();
+    BitReader reader(stream.data(), stream.size());
     size_t pos = 0;
     while (pos < out_size) {
         reader.refill();

@@ -18,6 +18,7 @@ namespace {
 using detail::Match;
 using detail::MatchFinder;
 using detail::max_match;
+using detail::SearchTables;
 
 // Packs symbols most significant bit first into a buffer sized for the worst case plus 8 bytes:
 // every put stores the whole 64-bit accumulator and keeps its complete bytes, which avoids a
@@ -76,8 +77,8 @@ private:
 
 template <unsigned MinLength>
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
-                   uint8_t* out) {
-    const MatchFinder<MinLength> finder(buffer, base, size, window_bits);
+                   SearchTables& tables, uint8_t* out) {
+    const MatchFinder<MinLength> finder(buffer, base, size, window_bits, tables);
     BitWriter writer(out);
     for (size_t p = 0; p < size;) {
         // Up to the next index with a candidate, every byte is a literal.
@@ -102,26 +103,45 @@ size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned win
 }
 
 size_t encode_into(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
-                   uint8_t* out) {
+                   SearchTables& tables, uint8_t* out) {
     // A back-reference costs 1 + W + 4 bits; the standard encoder takes a match only when it
     // is longer than that in whole bytes: 2 bytes for W <= 10, 3 bytes from W = 11 on.
     const unsigned min_length = (1 + window_bits + lookahead_bits) / 8 + 1;
-    return min_length == 2 ? encode_into<2>(buffer, base, size, window_bits, out)
-                           : encode_into<3>(buffer, base, size, window_bits, out);
+    return min_length == 2 ? encode_into<2>(buffer, base, size, window_bits, tables, out)
+                           : encode_into<3>(buffer, base, size, window_bits, tables, out);
 }
 
 } // namespace
 
-std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bits) {
-    if (window_bits < min_window_bits || window_bits > max_window_bits || size == 0)
-        return {};
+struct Encoder::Workspace {
     // [one sentinel byte][2^W zeros: the initial window][input][padding for the search's reads]
+    std::vector<uint8_t> buffer;
+    SearchTables tables;
+};
+
+Encoder::Encoder() = default;
+Encoder::~Encoder() = default;
+Encoder::Encoder(Encoder&&) noexcept = default;
+Encoder& Encoder::operator=(Encoder&&) noexcept = default;
+
+std::vector<uint8_t> Encoder::encode(std::span<const uint8_t> data, unsigned window_bits) {
+    if (window_bits < min_window_bits || window_bits > max_window_bits || data.empty())
+        return {};
+    if (!m_workspace)
+        m_workspace = std::make_unique<Workspace>();
+    const size_t size = data.size();
     const size_t base = (size_t{1} << window_bits) + 1;
-    std::vector<uint8_t> buffer(base + size + detail::read_padding, 0);
-    std::memcpy(buffer.data() + base, data, size);
+    // The buffer keeps the largest size it had; an earlier input's bytes may remain in it, so
+    // every part the search reads is written here.
+    std::vector<uint8_t>& buffer = m_workspace->buffer;
+    detail::grow_to(buffer, base + size + detail::read_padding);
+    std::memset(buffer.data(), 0, base);
+    std::memcpy(buffer.data() + base, data.data(), size);
+    std::memset(buffer.data() + base + size, 0, detail::read_padding);
 
     std::vector<uint8_t> out(max_encoded_size(size) + BitWriter::slack);
-    const size_t written = encode_into(buffer.data(), base, size, window_bits, out.data());
+    const size_t written =
+        encode_into(buffer.data(), base, size, window_bits, m_workspace->tables, out.data());
     out.resize(written);
     return out;
 }

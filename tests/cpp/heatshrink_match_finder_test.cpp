@@ -74,8 +74,9 @@ Bytes sparse_markers(std::mt19937& rng, size_t size, size_t every) {
 template <unsigned MinLength>
 void expect_exhaustive_choices(const Bytes& input, unsigned window_bits) {
     const Layout layout(input, window_bits);
+    hs::SearchTables tables;
     const hs::MatchFinder<MinLength> finder(layout.buffer.data(), layout.base, input.size(),
-                                            window_bits);
+                                            window_bits, tables);
     size_t next = 0; // the next index with a match, as the finder skips to it
     for (size_t p = 0; p < input.size(); ++p) {
         const unsigned cap = static_cast<unsigned>(std::min<size_t>(16, input.size() - p));
@@ -151,6 +152,8 @@ TEST(HeatshrinkMatchFinder, PicksThroughTiesEdgesAndTheInputEnd) {
          join({abcd, {'a', 'b', 'c', 'Y'}, filler(window - 7, 3), abcd, {'Z', 'Z'}})},
         {"zeros before the input beat a shorter nearer match",
          join({{0, 0, 0, 5}, filler(30, 4), {0, 0, 0, 0, 0, 0, 9}})},
+        {"zeros before the input exactly a window back",
+         join({filler(window - 16, 7), Bytes(20, 0)})},
         {"literal runs across 64-index groups", join({filler(200, 5), abcd, filler(150, 6), abcd})},
     };
     for (const auto& c : cases) {
@@ -176,8 +179,9 @@ TEST(HeatshrinkMatchFinder, StaysExactFarIntoLongInputs) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "W=" << c.window_bits << " n=" << c.input.size());
         const Layout layout(c.input, c.window_bits);
+        hs::SearchTables tables;
         const hs::MatchFinder<3> finder(layout.buffer.data(), layout.base, c.input.size(),
-                                        c.window_bits);
+                                        c.window_bits, tables);
         auto check = [&](size_t p) {
             const unsigned cap = static_cast<unsigned>(std::min<size_t>(16, c.input.size() - p));
             const hs::Match expected =

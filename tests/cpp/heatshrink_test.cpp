@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,15 +16,16 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes text(const std::string& s) { return {s.begin(), s.end()}; }
 
+// In a fresh context every time.
 Bytes encode(const Bytes& data, unsigned window_bits) {
-    return hs::encode(data.data(), data.size(), window_bits);
+    return hs::Encoder().encode(data, window_bits);
 }
 
 // Decodes into a buffer of exactly out_size bytes (so ASan sees any overrun) and returns
 // what was produced.
 Bytes decode(const Bytes& stream, size_t out_size, unsigned window_bits) {
     Bytes out(out_size);
-    out.resize(hs::decode(stream.data(), stream.size(), out.data(), out.size(), window_bits));
+    out.resize(hs::decode(stream, out, window_bits));
     return out;
 }
 
@@ -181,6 +183,20 @@ TEST(Heatshrink, EncoderChoosesLikeAnExhaustiveSearch) {
     }
 }
 
+// A context keeps its tables and buffers from one input to the next: nothing an input leaves
+// in them may show in a later one's bytes, when inputs shrink and windows go up and down.
+TEST(Heatshrink, AReusedContextEncodesLikeAFreshOne) {
+    std::mt19937 rng(13);
+    hs::Encoder encoder;
+    for (int round = 0; round < 40; ++round) {
+        const unsigned window_bits = hs::min_window_bits + rng() % 8;
+        const size_t size = round % 5 == 0 ? 60000 + rng() % 40000 : rng() % 3000;
+        const Bytes data = random_input(rng, size);
+        SCOPED_TRACE(testing::Message() << "round " << round << " W=" << window_bits);
+        EXPECT_EQ(encoder.encode(data, window_bits), encode(data, window_bits));
+    }
+}
+
 TEST(Heatshrink, RoundTripsRandomInputs) {
     std::mt19937 rng(11);
     for (int round = 0; round < 80; ++round) {
@@ -235,7 +251,7 @@ TEST(Heatshrink, DecoderLeavesBytesBeyondTheOutputUntouched) {
     const Bytes data = text("G1 X10 Y10\nG1 X10 Y20\n");
     const Bytes stream = encode(data, 11);
     Bytes out(data.size() + 40, 0xAA);
-    const size_t produced = hs::decode(stream.data(), stream.size(), out.data(), out.size(), 11);
+    const size_t produced = hs::decode(stream, out, 11);
     ASSERT_EQ(produced, data.size());
     EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
     EXPECT_TRUE(
@@ -266,8 +282,7 @@ TEST(Heatshrink, GarbageDecodesWithinBounds) {
             b = static_cast<uint8_t>(rng());
         const size_t out_size = rng() % 3000;
         Bytes out(out_size + 16, 0x5C);
-        const size_t produced =
-            hs::decode(garbage.data(), garbage.size(), out.data(), out_size, window_bits);
+        const size_t produced = hs::decode(garbage, std::span(out).first(out_size), window_bits);
         ASSERT_LE(produced, out_size);
         ASSERT_TRUE(
             std::all_of(out.begin() + produced, out.end(), [](uint8_t b) { return b == 0x5C; }));
@@ -279,7 +294,7 @@ TEST(Heatshrink, RejectsWindowsOutsideTheRange) {
     for (unsigned window_bits : {0u, hs::min_window_bits - 1, hs::max_window_bits + 1}) {
         EXPECT_TRUE(encode(data, window_bits).empty());
         Bytes out(4, 0x11);
-        EXPECT_EQ(hs::decode(data.data(), data.size(), out.data(), out.size(), window_bits), 0u);
+        EXPECT_EQ(hs::decode(data, out, window_bits), 0u);
         EXPECT_EQ(out, Bytes(4, 0x11));
     }
 }

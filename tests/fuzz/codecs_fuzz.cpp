@@ -1,6 +1,7 @@
 // The codecs on any bytes: MeatPack decoding and its round trip, heatshrink decoding with
 // any output size and its exact round trip, and block decompression with any declared size.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,23 +49,24 @@ void fuzz_heatshrink(const std::vector<uint8_t>& bytes) {
     if (bytes.size() >= 2) {
         const size_t out_size = bytes[0] | size_t{bytes[1]} << 8;
         std::vector<uint8_t> out(out_size + 1, 0xA5);
+        const std::span<const uint8_t> stream(bytes.begin() + 2, bytes.end());
         for (unsigned window = heatshrink::min_window_bits; window <= heatshrink::max_window_bits;
              ++window) {
-            const size_t n = heatshrink::decode(bytes.data() + 2, bytes.size() - 2, out.data(),
-                                                out_size, window);
+            const size_t n = heatshrink::decode(stream, std::span(out).first(out_size), window);
             fuzz::expect(n <= out_size, "heatshrink decoded more than asked");
             fuzz::expect(out[out_size] == 0xA5, "heatshrink wrote past its output");
         }
     }
     if (bytes.empty())
         return;
+    // One context for both windows: the second encode starts from what the first left.
+    heatshrink::Encoder encoder;
     for (const unsigned window : {11u, 12u}) {
-        const std::vector<uint8_t> packed = heatshrink::encode(bytes.data(), bytes.size(), window);
+        const std::vector<uint8_t> packed = encoder.encode(bytes, window);
         fuzz::expect(packed.size() <= heatshrink::max_encoded_size(bytes.size()),
                      "heatshrink output exceeds its bound");
         std::vector<uint8_t> back(bytes.size() + 1);
-        const size_t n =
-            heatshrink::decode(packed.data(), packed.size(), back.data(), back.size(), window);
+        const size_t n = heatshrink::decode(packed, back, window);
         back.resize(n);
         fuzz::expect(back == bytes, "heatshrink round trip differs");
     }

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     const Bytes size16 = {static_cast<uint8_t>(text.size()), 0};
     const Bytes size32 = {static_cast<uint8_t>(text.size()), 0, 0, 0};
     for (const unsigned window : {11u, 12u}) {
-        const Bytes packed = heatshrink::encode(text.data(), text.size(), window);
+        const Bytes packed = heatshrink::Encoder().encode(text, window);
         write_file(codecs / ("heatshrink_" + std::to_string(window)), with_prefix(size16, packed));
         write_file(codecs / ("declared_heatshrink_" + std::to_string(window)),
                    with_prefix(size32, packed));

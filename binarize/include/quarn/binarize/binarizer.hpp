@@ -12,6 +12,7 @@
 #include "quarn/binarize/metadata_block.hpp"
 #include "quarn/binarize/thumbnail_block.hpp"
 #include "quarn/core/result.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 
@@ -80,6 +81,8 @@ private:
     BinaryData m_binary_data;
     std::string m_gcode_cache;
     size_t m_max_gcode_cache_size{default_max_gcode_cache_size};
+    // Compresses every heatshrink block of the file; its memory lives as long as the writer.
+    heatshrink::Encoder m_encoder;
 };
 
 } // namespace quarn::binarize

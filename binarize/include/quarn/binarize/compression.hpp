@@ -8,10 +8,15 @@
 #include <vector>
 
 #include "quarn/core/result.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 
-// dst receives exactly the stored bytes (previous contents discarded).
+// dst receives exactly the stored bytes (previous contents discarded). The heatshrink
+// methods work in encoder, which the caller keeps for its next blocks.
+bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
+                   core::ECompressionType type, heatshrink::Encoder& encoder);
+// The same for a single block: the heatshrink methods use a context of their own.
 bool compress_data(const std::vector<uint8_t>& src, std::vector<uint8_t>& dst,
                    core::ECompressionType type);
 

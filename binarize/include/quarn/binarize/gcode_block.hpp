@@ -8,6 +8,7 @@
 
 #include "quarn/core/headers.hpp"
 #include "quarn/core/result.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 
@@ -22,7 +23,10 @@ struct GCodeBlock {
 
     // The complete block: header, parameter, data and, unless None, the checksum. An encoding,
     // compression or checksum type outside its enumeration is refused before anything is
-    // written.
+    // written. Heatshrink compression works in the writer's encoder, or without one in a
+    // context for this block alone.
+    core::EResult write(FILE& file, core::ECompressionType compression_type,
+                        core::EChecksumType checksum_type, heatshrink::Encoder& encoder) const;
     core::EResult write(FILE& file, core::ECompressionType compression_type,
                         core::EChecksumType checksum_type) const;
     // From the block parameters to the next block header; appends to raw_data.

@@ -10,6 +10,7 @@
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/headers.hpp"
 #include "quarn/core/result.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 
@@ -29,7 +30,11 @@ struct BaseMetadataBlock {
 
     // Header, parameter and data, fed into checksum; the checksum itself is not written. An
     // encoding, compression or checksum type outside its enumeration is refused before
-    // anything is written.
+    // anything is written. Heatshrink compression works in the writer's encoder, or without
+    // one in a context for this block alone.
+    core::EResult write(FILE& file, core::EBlockType block_type,
+                        core::ECompressionType compression_type, core::Checksum& checksum,
+                        heatshrink::Encoder& encoder) const;
     core::EResult write(FILE& file, core::EBlockType block_type,
                         core::ECompressionType compression_type, core::Checksum& checksum) const;
     // From the block parameters to just before the checksum; appends to raw_data.

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace quarn::heatshrink {
@@ -16,17 +18,35 @@ inline constexpr unsigned max_window_bits = 15;
 // Upper bound of the encoded size of n bytes: every byte a 9-bit literal.
 constexpr size_t max_encoded_size(size_t n) { return n + (n + 7) / 8; }
 
-// Encodes data[0, size) and returns the bit stream (empty for an empty input). window_bits
-// must lie in [min_window_bits, max_window_bits]; outside it the result is empty. The bytes
-// equal the standard encoder's for window_bits up to 14; at 15 that encoder misbehaves (it
-// stops finding matches after the first symbol); ours chooses as for the smaller windows.
-std::vector<uint8_t> encode(const uint8_t* data, size_t size, unsigned window_bits);
+// An encoder context: the working memory of the match search (192 KiB of hash tables and
+// buffers that grow to the largest input seen), kept from one encode to the next so that a
+// writer compressing block after block pays for it once. The caller creates it, reuses it
+// for every block and frees it with its owner. Nothing is allocated before the first encode
+// that has work to do. One thread at a time; movable, not copyable. The bytes never depend on
+// what the context encoded before.
+class Encoder {
+public:
+    Encoder();
+    ~Encoder();
+    Encoder(Encoder&&) noexcept;
+    Encoder& operator=(Encoder&&) noexcept;
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
 
-// Decodes the stream data[0, size) into out[0, out_size) and returns the number of bytes
-// produced. Never fails: decoding stops once out_size bytes are out or the stream ends;
-// bytes of out beyond the returned count are left untouched. Returns 0 for a window_bits
-// outside [min_window_bits, max_window_bits].
-size_t decode(const uint8_t* data, size_t size, uint8_t* out, size_t out_size,
-              unsigned window_bits);
+    // Returns the bit stream of data (empty for an empty input). window_bits must lie in
+    // [min_window_bits, max_window_bits]; outside it the result is empty. The bytes equal the
+    // standard encoder's for window_bits up to 14; at 15 that encoder misbehaves (it stops
+    // finding matches after the first symbol); ours chooses as for the smaller windows.
+    std::vector<uint8_t> encode(std::span<const uint8_t> data, unsigned window_bits);
+
+private:
+    struct Workspace;
+    std::unique_ptr<Workspace> m_workspace;
+};
+
+// Decodes stream into out and returns the number of bytes produced. Never fails: decoding
+// stops once out is full or the stream ends; bytes of out beyond the returned count are left
+// untouched. Returns 0 for a window_bits outside [min_window_bits, max_window_bits].
+size_t decode(std::span<const uint8_t> stream, std::span<uint8_t> out, unsigned window_bits);
 
 } // namespace quarn::heatshrink

@@ -9,6 +9,7 @@
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/headers.hpp"
 #include "quarn/core/result.hpp"
+#include "quarn/heatshrink/heatshrink.hpp"
 
 namespace quarn::binarize {
 
@@ -17,11 +18,11 @@ namespace quarn::binarize {
 // whatever the compression. Before anything is written: InvalidCompressionType or
 // InvalidChecksumType for a value outside its enumeration, encoding_error when the encoded
 // data would not fit the 32-bit size field, DataCompressionError when compression fails or
-// its output would not fit.
+// its output would not fit. Heatshrink compression works in encoder.
 core::EResult write_encoded_block(FILE& file, core::EBlockType type,
                                   core::ECompressionType compression, uint16_t parameter,
                                   std::vector<uint8_t> encoded, core::EResult encoding_error,
-                                  core::Checksum& checksum);
+                                  core::Checksum& checksum, heatshrink::Encoder& encoder);
 
 // Reads the block's stored data from the current position and uncompresses it into content.
 // A size larger than what is left in the stream is a ReadError before anything is allocated;

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "quarn/heatshrink/heatshrink.hpp"
@@ -45,6 +44,29 @@ struct Match {
     size_t distance = 0;
 };
 
+// The memory of a MatchFinder, owned by the encoder context and reused from one input to the
+// next: fresh tables for every block cost up to a quarter of the time in page faults, where
+// the allocator hands them back to the system in between. The arrays only grow; whatever an
+// earlier input left in them is overwritten before it is read.
+struct SearchTables {
+    // Per hash, the tag of the last index inserted (cleared for every input).
+    std::vector<uint16_t> short_heads;
+    std::vector<uint16_t> middle_heads;
+    // Per index from the first one chained: the distance to the previous index of the same
+    // short and middle hash, and a bit per index, set when the short one lies within the
+    // window.
+    std::vector<uint16_t> short_links;
+    std::vector<uint16_t> middle_links;
+    std::vector<uint64_t> has_short;
+};
+
+// Makes v hold at least size elements, keeping its storage when it already does.
+template <typename T>
+void grow_to(std::vector<T>& v, size_t size) {
+    if (v.size() < size)
+        v.resize(size);
+}
+
 // A hash of the first KeyLength (<= 4) bytes in memory order of word, HashBits wide.
 template <unsigned KeyLength, unsigned HashBits>
 uint32_t key_hash(uint64_t word) {
@@ -63,7 +85,7 @@ uint32_t key_hash(uint64_t word) {
 // of the encoder), as distances to the previous index of the same hash, so that the search
 // does no inserting and the literal runs between candidates are skipped by a bit scan. A
 // distance beyond the window ends a chain: a walk, which starts inside the window, steps out
-// of it on such a link. Memory: 4 bytes per input byte, and the hash tables.
+// of it on such a link. Memory, in tables: 4 bytes per input byte, and the hash tables.
 //
 // Two chains: short keys of MinLength bytes and middle keys of MinLength + 1. In G-code,
 // packed or not, a few short keys recur on every line (the start of a command), so their
@@ -75,13 +97,19 @@ uint32_t key_hash(uint64_t word) {
 template <unsigned MinLength>
 class MatchFinder {
 public:
-    // base: index of the first input byte (2^W + 1); size: number of input bytes.
-    MatchFinder(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits)
+    // base: index of the first input byte (2^W + 1); size: number of input bytes. The finder
+    // keeps its chains in tables, which must outlive it and serve no other finder meanwhile.
+    MatchFinder(const uint8_t* buffer, size_t base, size_t size, unsigned window_bits,
+                SearchTables& tables)
         : m_buf(buffer), m_base(base), m_window(size_t{1} << window_bits),
-          m_first(base - (max_match - 1)), m_groups((max_match - 1 + size + 63) / 64),
-          m_short(new uint16_t[m_groups * 64]), m_middle(new uint16_t[m_groups * 64]),
-          m_has_short(new uint64_t[m_groups]) {
-        build();
+          m_first(base - (max_match - 1)), m_groups((max_match - 1 + size + 63) / 64) {
+        grow_to(tables.short_links, m_groups * 64);
+        grow_to(tables.middle_links, m_groups * 64);
+        grow_to(tables.has_short, m_groups);
+        m_short = tables.short_links.data();
+        m_middle = tables.middle_links.data();
+        m_has_short = tables.has_short.data();
+        build(tables);
     }
 
     // The first input offset in [from, end) whose bytes have a short-key candidate in the
@@ -104,11 +132,11 @@ public:
         const size_t i = at - m_first;
         Best best{};
         if (cap > MinLength)
-            best = walk(m_middle.get(), at - m_middle[i], at, {MinLength, 0}, cap);
+            best = walk(m_middle, at - m_middle[i], at, {MinLength, 0}, cap);
         // A walk that finds nothing returns the best it started from: then there is no match
         // longer than MinLength, and the nearest one of MinLength bytes is the best.
         if (best.length <= MinLength)
-            best = walk(m_short.get(), at - m_short[i], at, {MinLength - 1, 0}, MinLength);
+            best = walk(m_short, at - m_short[i], at, {MinLength - 1, 0}, MinLength);
         // Zeros whose next 16 bytes are all zeros are left out of the chains (a window of them
         // would make chains of thousands of equal matches); they all match alike, so the
         // nearest of them, base - 16, stands for all, and it is farther than any chain entry.
@@ -144,26 +172,27 @@ private:
     // The tags of an epoch stay below tag_step + tag_offset. A 0 reads as a distance of at
     // least tag_offset, beyond any window, which is right for the zero start of the tables
     // and for every index let go: it lies at least tag_offset back.
-    void build() {
+    void build(SearchTables& tables) {
         constexpr uint32_t tag_offset = (uint32_t{1} << max_window_bits) + 1;
         constexpr uint32_t tag_step = uint32_t{1} << 14;
         static_assert(tag_step + tag_offset <= 0x10000 && tag_step % 64 == 0);
-        // Kept per thread between calls and only cleared (192 KiB a thread): fresh tables for
-        // every block cost up to a quarter of the time in page faults, where the allocator
-        // hands them back to the system in between.
-        thread_local std::vector<uint16_t> short_heads(size_t{1} << short_hash_bits);
-        thread_local std::vector<uint16_t> middle_heads(size_t{1} << middle_hash_bits);
+        constexpr size_t short_heads_size = size_t{1} << short_hash_bits;
+        constexpr size_t middle_heads_size = size_t{1} << middle_hash_bits;
+        grow_to(tables.short_heads, short_heads_size);
+        grow_to(tables.middle_heads, middle_heads_size);
+        uint16_t* const short_heads = tables.short_heads.data();
+        uint16_t* const middle_heads = tables.middle_heads.data();
         // memset, not std::fill: the same in an optimised build, but an instrumented one
         // (sanitizers, fuzzing) would check and trace each of the 96 Ki entries.
-        std::memset(short_heads.data(), 0, short_heads.size() * sizeof(uint16_t));
-        std::memset(middle_heads.data(), 0, middle_heads.size() * sizeof(uint16_t));
+        std::memset(short_heads, 0, short_heads_size * sizeof(uint16_t));
+        std::memset(middle_heads, 0, middle_heads_size * sizeof(uint16_t));
         const auto window = static_cast<uint32_t>(m_window);
         uint32_t tag = tag_offset;
         const uint8_t* bytes = m_buf + m_first;
         for (size_t group = 0; group < m_groups; ++group) {
             if (tag == tag_offset + tag_step) {
-                lower_tags(short_heads, tag_step);
-                lower_tags(middle_heads, tag_step);
+                lower_tags(short_heads, short_heads_size, tag_step);
+                lower_tags(middle_heads, middle_heads_size, tag_step);
                 tag -= tag_step;
             }
             uint64_t has_short = 0;
@@ -182,9 +211,9 @@ private:
         }
     }
 
-    static void lower_tags(std::vector<uint16_t>& heads, uint32_t step) {
-        for (uint16_t& head : heads)
-            head = static_cast<uint16_t>(head > step ? head - step : 0);
+    static void lower_tags(uint16_t* heads, size_t count, uint32_t step) {
+        for (size_t i = 0; i < count; ++i)
+            heads[i] = static_cast<uint16_t>(heads[i] > step ? heads[i] - step : 0);
     }
 
     // Replaces head by tag and returns the distance to the index it held (< 2^16).
@@ -221,12 +250,10 @@ private:
     size_t m_window;
     size_t m_first;  // the first index in the chains: zeros followed by input bytes
     size_t m_groups; // of 64 indices from m_first, covering the whole input
-    // Per index from m_first (uninitialised until build fills them): the distance to the
-    // previous index of the same short and middle hash, and a bit per index, set when the
-    // short one lies within the window.
-    std::unique_ptr<uint16_t[]> m_short;
-    std::unique_ptr<uint16_t[]> m_middle;
-    std::unique_ptr<uint64_t[]> m_has_short;
+    // The links and candidate bits of SearchTables, filled for this input by build.
+    uint16_t* m_short = nullptr;
+    uint16_t* m_middle = nullptr;
+    uint64_t* m_has_short = nullptr;
 };
 
 } // namespace quarn::heatshrink::detail
