@@ -432,11 +432,11 @@ def _plain(value: object) -> object:
 
 def _facts(summary: Summary) -> list[tuple[str, str | None]]:
     s = summary
-    producer = " ".join(part for part in (s.producer_name, s.producer_version) if part)
+    producer = [" ".join(part for part in (s.producer_name, s.producer_version) if part)]
     if s.produced_on is not None:
-        producer += f", {_format_timestamp(s.produced_on)}"
+        producer.append(_format_timestamp(s.produced_on))
     return [
-        ("Producer", producer.strip(", ")),
+        ("Producer", ", ".join(part for part in producer if part)),
         ("Printer", s.printer_model),
         ("Estimated time", _format_times(s.estimated_time, s.estimated_time_silent)),
         ("Filament", _format_filament(s)),
