@@ -13,25 +13,20 @@ import json
 import subprocess
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 import _quarn as q
 import heatshrink2
 from payloads import meatpacked_payloads
+from timing import best_of
 
 CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
 SOURCE = CORPUS / "logo.gcode"
 REPEATS = 3
 
 
-def best_of(function, repeats=REPEATS) -> float:
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        function()
-        best = min(best, time.perf_counter() - start)
-    return best
+def best(function) -> float:
+    return best_of(function, REPEATS)
 
 
 def convert(function, src: Path, dst: Path, *args) -> None:
@@ -91,15 +86,15 @@ def peak_memory(src: Path, dst: Path, direction: str) -> float:
 
 def measure(source: Path, work: Path) -> dict:
     binary, text = work / "b.qgcode", work / "t.gcode"
-    to_binary = best_of(lambda: convert(q.from_ascii_to_binary, source, binary))
-    to_ascii = best_of(lambda: convert(q.from_binary_to_ascii, binary, text, True))
+    to_binary = best(lambda: convert(q.from_ascii_to_binary, source, binary))
+    to_ascii = best(lambda: convert(q.from_binary_to_ascii, binary, text, True))
 
     payloads = meatpacked_payloads(source, work)
     compressed = [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads]
-    compress = best_of(
+    compress = best(
         lambda: [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads], 1
     )
-    decompress = best_of(
+    decompress = best(
         lambda: [heatshrink2.decompress(c, window_sz2=12, lookahead_sz2=4) for c in compressed]
     )
     size = source.stat().st_size

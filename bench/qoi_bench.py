@@ -7,9 +7,10 @@ pixel bytes at the default level, a C reference that a PNG encoding cannot beat.
 
 import json
 import tempfile
-import time
 import zlib
 from pathlib import Path
+
+from timing import best_of
 
 import pyquarn
 from pyquarn.images import decode_qoi, encode_png
@@ -18,13 +19,8 @@ CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
 REPEATS = 50
 
 
-def best_of(function, repeats=REPEATS) -> float:
-    best = float("inf")
-    for _ in range(repeats):
-        start = time.perf_counter()
-        function()
-        best = min(best, time.perf_counter() - start)
-    return best
+def best(function) -> float:
+    return best_of(function, REPEATS)
 
 
 def qoi_thumbnails(source: Path, work: Path) -> list[pyquarn.Thumbnail]:
@@ -35,10 +31,10 @@ def qoi_thumbnails(source: Path, work: Path) -> list[pyquarn.Thumbnail]:
 
 def measure(image: pyquarn.Thumbnail) -> dict:
     width, height, channels, pixels = decode_qoi(image.data)
-    decode = best_of(lambda: decode_qoi(image.data))
-    encode = best_of(lambda: encode_png(width, height, channels, pixels))
-    to_png = best_of(image.to_png)
-    reference = best_of(lambda: zlib.compress(pixels))
+    decode = best(lambda: decode_qoi(image.data))
+    encode = best(lambda: encode_png(width, height, channels, pixels))
+    to_png = best(image.to_png)
+    reference = best(lambda: zlib.compress(pixels))
     return {
         "size": f"{width}x{height}x{channels}",
         "qoi_bytes": len(image.data),

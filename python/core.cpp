@@ -46,6 +46,14 @@ std::string docstring(std::initializer_list<std::string_view> lines) {
     return text;
 }
 
+// read(file) and write(file) of a record: its own methods at the stream's position.
+template <typename Record>
+py::class_<Record>& def_read_write(py::class_<Record>& record) {
+    return record
+        .def("read", [](Record& self, FILEWrapper* file) { return self.read(stream_of(file)); })
+        .def("write", [](Record& self, FILEWrapper* file) { return self.write(stream_of(file)); });
+}
+
 void register_records(py::module_& m) {
     py::class_<FileHeader>(m, "FileHeader")
         .def(py::init<>())
@@ -57,28 +65,20 @@ void register_records(py::module_& m) {
         .def("write",
              [](const FileHeader& self, FILEWrapper* file) { return self.write(stream_of(file)); });
 
-    py::class_<BlockHeader>(m, "BlockHeader")
-        .def(py::init<>())
+    py::class_<BlockHeader> block_header(m, "BlockHeader");
+    block_header.def(py::init<>())
         .def_readonly("type", &BlockHeader::type)
         .def_readonly("compression", &BlockHeader::compression)
         .def_readonly("uncompressed_size", &BlockHeader::uncompressed_size)
-        .def_readonly("compressed_size", &BlockHeader::compressed_size)
-        .def("read",
-             [](BlockHeader& self, FILEWrapper* file) { return self.read(stream_of(file)); })
-        .def("write",
-             [](BlockHeader& self, FILEWrapper* file) { return self.write(stream_of(file)); })
-        .def("get_size", &BlockHeader::get_size);
+        .def_readonly("compressed_size", &BlockHeader::compressed_size);
+    def_read_write(block_header).def("get_size", &BlockHeader::get_size);
 
-    py::class_<ThumbnailParams>(m, "ThumbnailParams")
-        .def(py::init<>())
+    py::class_<ThumbnailParams> thumbnail_params(m, "ThumbnailParams");
+    thumbnail_params.def(py::init<>())
         .def_readonly("format", &ThumbnailParams::format)
         .def_readonly("width", &ThumbnailParams::width)
-        .def_readonly("height", &ThumbnailParams::height)
-        .def("read",
-             [](ThumbnailParams& self, FILEWrapper* file) { return self.read(stream_of(file)); })
-        .def("write", [](const ThumbnailParams& self, FILEWrapper* file) {
-            return self.write(stream_of(file));
-        });
+        .def_readonly("height", &ThumbnailParams::height);
+    def_read_write(thumbnail_params);
 }
 
 void register_navigation(py::module_& m) {
