@@ -36,7 +36,16 @@ EResult write_metadata(FILE& file, BaseMetadataBlock& block, EBlockType type,
 EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
     if (!m_enabled)
         return EResult::Success;
-    m_file = &file;
+    // Until the blocks before the G-code are all written, appending and finalizing refuse
+    // with the failure: they would otherwise report Success for a file that cannot be read.
+    m_file = nullptr;
+    m_failure = write_leading_blocks(file, config);
+    if (m_failure == EResult::Success)
+        m_file = &file;
+    return m_failure;
+}
+
+EResult Binarizer::write_leading_blocks(FILE& file, const BinarizerConfig& config) {
     m_config = config;
 
     core::FileHeader header;
@@ -75,6 +84,8 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
 }
 
 EResult Binarizer::append_gcode(std::string_view gcode) {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (gcode.empty())
         return EResult::Success;
     if (m_file == nullptr)
@@ -91,6 +102,8 @@ EResult Binarizer::append_gcode(std::string_view gcode) {
 }
 
 EResult Binarizer::append_gcode_line(std::string_view line) {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (m_file == nullptr)
         return EResult::WriteError;
     return add_line(line, true);
@@ -123,6 +136,8 @@ EResult Binarizer::write_cache() {
 }
 
 EResult Binarizer::finalize() {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (!m_enabled || m_file == nullptr)
         return EResult::Success;
     if (!m_gcode_cache.empty())
