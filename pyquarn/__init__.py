@@ -1,29 +1,77 @@
 """pyquarn: binary G-code for Python programs.
 
-Everything the ``_quarn`` extension module offers is available here under the same names,
-together with a small layer that works on paths and raises on failure:
-
+- ``open(source)``: a reader of either format, from a path, bytes or a file object: its
+  ``metadata``, ``thumbnails``, ``blocks``, ``config``, ``lines()`` and ``verify()``;
+- ``open(target, "w", config=..., metadata=..., thumbnails=...)``: a writer of binary files;
+- ``to_binary(data)``, ``to_ascii(data)``: conversions of bytes;
 - ``convert(src, dst=None, *, config=None, verify=True)``: ASCII to binary or back, as the
   content calls for, written atomically;
-- ``info(path)``, ``thumbnails(path)``: the layout, metadata and images of a binary file;
-- ``verify(path)``: validation with checksums, as an ``EResult``;
-- ``QuarnError``: raised with the ``EResult`` of a failed library call.
+- ``info(path)``, ``thumbnails(path)``, ``verify(path)``: the layout, images and soundness of
+  a binary file;
+- ``QuarnError``: raised for every failure the library reports.
+
+The enumerations, ``BinarizerConfig`` and ``get_config`` come from the ``_quarn`` module,
+which also keeps the low-level file-handle interface.
 """
 
-from _quarn import *  # noqa: F403
+from _quarn import (
+    BinarizerCompression,
+    BinarizerConfig,
+    ChecksumType,
+    CompressionType,
+    EBlockType,
+    EResult,
+    EThumbnailFormat,
+    GCodeEncodingType,
+    MetadataEncodingType,
+    get_config,
+    quarn_version,
+    translate_result,
+    version,
+)
 from _quarn import __version__ as __version__
 
-# The redundant aliases mark these names as exported for type checkers.
-from .conversion import ConversionResult as ConversionResult
-from .conversion import Direction as Direction
-from .conversion import convert as convert
-from .conversion import default_output as default_output
-from .conversion import detect_direction as detect_direction
-from .errors import QuarnError as QuarnError
-from .inspection import BlockInfo as BlockInfo
-from .inspection import FileInfo as FileInfo
-from .inspection import Thumbnail as Thumbnail
-from .inspection import ThumbnailInfo as ThumbnailInfo
-from .inspection import info as info
-from .inspection import thumbnails as thumbnails
-from .inspection import verify as verify
+from .conversion import ConversionResult, Direction, convert, default_output, detect_direction
+from .errors import QuarnError
+from .in_memory import to_ascii, to_binary
+from .inspection import BlockInfo, FileInfo, Thumbnail, ThumbnailInfo, info, thumbnails, verify
+from .metadata import Metadata, MetadataPairs
+from .opening import open
+from .reader import Reader
+from .writer import Writer
+
+__all__ = [
+    "BinarizerCompression",
+    "BinarizerConfig",
+    "BlockInfo",
+    "ChecksumType",
+    "CompressionType",
+    "ConversionResult",
+    "Direction",
+    "EBlockType",
+    "EResult",
+    "EThumbnailFormat",
+    "FileInfo",
+    "GCodeEncodingType",
+    "Metadata",
+    "MetadataEncodingType",
+    "MetadataPairs",
+    "QuarnError",
+    "Reader",
+    "Thumbnail",
+    "ThumbnailInfo",
+    "Writer",
+    "convert",
+    "default_output",
+    "detect_direction",
+    "get_config",
+    "info",
+    "open",
+    "quarn_version",
+    "thumbnails",
+    "to_ascii",
+    "to_binary",
+    "translate_result",
+    "verify",
+    "version",
+]
