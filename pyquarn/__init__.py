@@ -38,6 +38,7 @@ from .inspection import BlockInfo, FileInfo, Thumbnail, ThumbnailInfo, info, thu
 from .metadata import Metadata, MetadataPairs
 from .opening import open
 from .reader import Reader
+from .rewrite import rewrite
 from .writer import Writer
 
 __all__ = [
@@ -68,6 +69,7 @@ __all__ = [
     "info",
     "open",
     "quarn_version",
+    "rewrite",
     "thumbnails",
     "to_ascii",
     "to_binary",

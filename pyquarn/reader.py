@@ -173,7 +173,7 @@ class _BinaryFile:
             result = {
                 "printer": EResult.MissingPrinterMetadata,
                 "print": EResult.MissingPrintMetadata,
-            }.get(missing or "", EResult.MissingSlicerMetadata)
+            }.get(missing or "", EResult.MissingSlicerMetadat)
             raise QuarnError(result, self._name)
         self.metadata = Metadata(pairs)
 
@@ -191,6 +191,10 @@ class _BinaryFile:
     @property
     def version(self) -> int:
         return int(self._native.version)
+
+    @property
+    def seekable(self) -> bool:
+        return self._seekable
 
     def _rewind_to_gcode(self) -> bool:
         """Puts a seekable stream at the first G-code block; False when there is none."""
@@ -237,6 +241,16 @@ class _BinaryFile:
         if self._first_gcode is not None:
             self._native.gcode_lines()
             self._native.verify_gcode()
+        self._lines_state = "done"
+
+    def copy_gcode(self, target: _native.Stream) -> None:
+        """Copies the G-code blocks unchanged to the stream, checking their checksums."""
+        if self._seekable:
+            if self._rewind_to_gcode():
+                self._native.copy_gcode(target, False)
+            return
+        self._take_once()
+        self._native.copy_gcode(target, self._first_gcode is not None)
         self._lines_state = "done"
 
     def blocks(self) -> list[BlockInfo]:

@@ -112,6 +112,13 @@ class Writer:
                 self._temporary = None
 
     @property
+    def stream(self) -> _native.Stream:
+        """The native stream written to (for copying blocks into it)."""
+        self._check_open()
+        assert self._stream is not None
+        return self._stream
+
+    @property
     def closed(self) -> bool:
         return self._stream is None
 

@@ -139,6 +139,36 @@ public:
         check(r, where());
     }
 
+    // Copies every block left, which must all be G-code, to target unchanged: header,
+    // parameters, data and checksum (verified on the way); with_loaded, the block loaded
+    // last first.
+    void copy_gcode(Stream& target, bool with_loaded) {
+        FILE& out = target.get();
+        bool end = false;
+        const EResult r = m_stream->call([&](FILE& f) {
+            auto write_block = [&] {
+                core::BlockHeader header = m_header;
+                return header.write(out) == EResult::Success &&
+                       core::write_exact(out, m_content.data(), m_content.size());
+            };
+            if (with_loaded && !write_block())
+                return EResult::WriteError;
+            for (;;) {
+                if (const EResult e = read_header(f, end); e != EResult::Success || end)
+                    return e;
+                m_pending = false;
+                if (m_header.type != static_cast<uint16_t>(EBlockType::GCode))
+                    return EResult::InvalidSequenceOfBlocks;
+                if (const EResult e = load_content(f); e != EResult::Success)
+                    return e;
+                if (!write_block())
+                    return EResult::WriteError;
+            }
+        });
+        target.raise_pending();
+        check(r, where());
+    }
+
     // Back to a block read before (seekable streams only).
     void seek(uint64_t offset, uint64_t index) {
         m_pending = false;
@@ -251,6 +281,7 @@ void register_binary_reader(py::module_& m) {
         .def("headers", &BinaryReader::headers)
         .def("next_gcode_lines", &BinaryReader::next_gcode_lines)
         .def("verify_gcode", &BinaryReader::verify_gcode)
+        .def("copy_gcode", &BinaryReader::copy_gcode, py::arg("target"), py::arg("with_loaded"))
         .def("seek", &BinaryReader::seek, py::arg("offset"), py::arg("index"));
 }
 
