@@ -28,7 +28,9 @@ class QuarnError(Exception):
         self.message = translate_result(result)
         where = [] if path is None else [str(path)]
         if block is not None:
-            where.append(f"block {block}" if offset is None else f"block {block} at offset {offset}")
+            where.append(
+                f"block {block}" if offset is None else f"block {block} at offset {offset}"
+            )
         super().__init__(": ".join([*where, f"{result.name}: {self.message}"]))
 
 

@@ -140,7 +140,7 @@ def info(path: StrPath) -> FileInfo:
         return FileInfo(
             path=as_path(path),
             size=as_path(path).stat().st_size,
-            version=reader.version,
+            version=reader.version or 0,
             checksum_type=reader.config.checksum,
             blocks=reader.blocks,
             gcode_encoding=encoding if has_gcode else None,

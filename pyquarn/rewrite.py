@@ -29,7 +29,7 @@ def rewrite(
     if target is None:
         if not is_path(source):
             raise TypeError("rewriting in place needs a path source: give a target")
-        target = source  # type: ignore[assignment]
+        target = source
     replacements = dict(metadata or {})
     unknown = sorted(set(replacements) - set(KINDS))
     if unknown:

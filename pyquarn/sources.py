@@ -8,7 +8,7 @@ import os
 import shutil
 import tempfile
 from dataclasses import dataclass
-from typing import IO, Any
+from typing import IO, Any, TypeIs
 
 from . import _native
 
@@ -36,7 +36,7 @@ class OpenedSource:
                 self.spool.close()
 
 
-def is_path(source: object) -> bool:
+def is_path(source: object) -> TypeIs[str | os.PathLike[str]]:
     return isinstance(source, (str, os.PathLike))
 
 

@@ -56,9 +56,8 @@ class Writer:
             stream = _native.Stream.from_file_object(target, writing=True, seekable=False)
             name = getattr(target, "name", None)
         else:
-            raise TypeError(
-                f"target must be a path or a writable binary file object, not {type(target).__name__}"
-            )
+            kind = type(target).__name__
+            raise TypeError(f"target must be a path or a writable binary file object, not {kind}")
         self._stream: _native.Stream | None = stream
         self.name = name
         try:
@@ -145,7 +144,9 @@ class Writer:
             self._abandon()
 
 
-def normalize_metadata(metadata: Mapping[str, Any] | None) -> dict[str, tuple[tuple[str, str], ...]]:
+def normalize_metadata(
+    metadata: Mapping[str, Any] | None,
+) -> dict[str, tuple[tuple[str, str], ...]]:
     """Kind -> pairs, from the reader's metadata or a mapping of kinds to mappings or to
     sequences of pairs; kinds left out are empty."""
     given = {} if metadata is None else dict(metadata.items())

@@ -78,7 +78,9 @@ def test_metadata_keeps_repeated_keys_in_order(tmp_path):
 CONFIGS = {
     "default": pyquarn.get_config(),
     "deflate plain": plain_config(gcode=CompressionType.Deflate),
-    "heatshrink 11 no checksum": plain_config(pyquarn.ChecksumType.none, CompressionType.Heatshrink_11_4),
+    "heatshrink 11 no checksum": plain_config(
+        pyquarn.ChecksumType.none, CompressionType.Heatshrink_11_4
+    ),
 }
 
 
@@ -101,8 +103,9 @@ def test_lines_keep_bytes_that_are_not_utf8(tmp_path):
         lines = list(f.lines())
         assert any("\udce9" in line for line in lines)
         rewritten = tmp_path / "again.qgcode"
-        with pyquarn.open(rewritten, "w", config=f.config, metadata=f.metadata,
-                          thumbnails=f.thumbnails) as out:
+        with pyquarn.open(
+            rewritten, "w", config=f.config, metadata=f.metadata, thumbnails=f.thumbnails
+        ) as out:
             out.write_lines(lines)
     assert rewritten.read_bytes() == binary
 
@@ -123,7 +126,11 @@ def test_faults_say_where():
             f.verify()
     error = raised.value
     assert (error.result, error.block, error.offset, error.path) == (
-        EResult.InvalidChecksum, index, offset, None)
+        EResult.InvalidChecksum,
+        index,
+        offset,
+        None,
+    )
     assert error.message == pyquarn.translate_result(EResult.InvalidChecksum)
     assert str(error) == f"block {index} at offset {offset}: InvalidChecksum: Invalid checksum"
 

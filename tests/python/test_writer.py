@@ -25,8 +25,11 @@ def encoding_config(encoding):
     return config
 
 
-ENCODINGS = [pyquarn.GCodeEncodingType.none, pyquarn.GCodeEncodingType.MeatPack,
-             pyquarn.GCodeEncodingType.MeatPackComments]
+ENCODINGS = [
+    pyquarn.GCodeEncodingType.none,
+    pyquarn.GCodeEncodingType.MeatPack,
+    pyquarn.GCodeEncodingType.MeatPackComments,
+]
 
 
 @pytest.mark.parametrize("encoding", ENCODINGS, ids=lambda e: e.name)
@@ -68,8 +71,9 @@ def test_metadata_and_thumbnails_in_plain_forms():
         metadata["printer"] = list(src.metadata["printer"].items())
         thumbnails = [(t.format, t.width, t.height, t.data) for t in src.thumbnails]
         out = io.BytesIO()
-        with pyquarn.open(out, "w", config=src.config, metadata=metadata,
-                          thumbnails=thumbnails) as writer:
+        with pyquarn.open(
+            out, "w", config=src.config, metadata=metadata, thumbnails=thumbnails
+        ) as writer:
             writer.write_lines(src.lines())
         with pyquarn.open(out.getvalue()) as copy:
             assert copy.metadata == src.metadata and copy.thumbnails == src.thumbnails
