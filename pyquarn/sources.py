@@ -44,12 +44,13 @@ def is_file_object(source: object) -> bool:
     return not isinstance(source, (str, bytes, bytearray, memoryview)) and hasattr(source, "read")
 
 
-def open_source(source: Any) -> OpenedSource:
-    """A read stream on `source`. Raises TypeError for anything pyquarn cannot read."""
+def open_source(source: Any, *, seekable: bool = False) -> OpenedSource:
+    """A read stream on `source`; with `seekable`, a file object that cannot seek is spooled
+    whatever its format. Raises TypeError for anything pyquarn cannot read."""
     if is_path(source):
         return _open_path(source)
     if is_file_object(source):
-        return _open_file_object(source)
+        return _open_file_object(source, seekable)
     try:
         view = memoryview(source)
     except TypeError:
@@ -72,7 +73,7 @@ def _open_path(source: str | os.PathLike[str]) -> OpenedSource:
     return OpenedSource(stream, source, head == MAGIC, True)
 
 
-def _open_file_object(file: IO[bytes]) -> OpenedSource:
+def _open_file_object(file: IO[bytes], spool_binary: bool) -> OpenedSource:
     readable = getattr(file, "readable", None)
     if callable(readable) and not readable():
         raise ValueError("the file object is not open for reading")
@@ -85,7 +86,7 @@ def _open_file_object(file: IO[bytes]) -> OpenedSource:
         stream = _native.Stream.from_file_object(file, writing=False, seekable=True)
         return OpenedSource(stream, name, head == MAGIC, True)
     head = read_exactly(file, len(MAGIC))
-    if head == MAGIC:
+    if head == MAGIC and not spool_binary:
         stream = _native.Stream.from_file_object(file, writing=False, seekable=False, prefix=head)
         return OpenedSource(stream, name, True, False)
     spool = tempfile.SpooledTemporaryFile(max_size=SPOOL_IN_MEMORY)
@@ -97,7 +98,7 @@ def _open_file_object(file: IO[bytes]) -> OpenedSource:
     except BaseException:
         spool.close()
         raise
-    return OpenedSource(stream, name, False, True, spool)
+    return OpenedSource(stream, name, head == MAGIC, True, spool)
 
 
 def _seekable(file: IO[bytes]) -> bool:
