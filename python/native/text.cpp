@@ -1,5 +1,7 @@
 #include "python/native/text.hpp"
 
+#include <algorithm>
+
 namespace py = pybind11;
 
 namespace quarn::native {
@@ -23,13 +25,17 @@ std::string from_text(py::handle text) {
 }
 
 py::list split_lines(std::string_view text) {
-    py::list lines;
-    while (!text.empty()) {
+    size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (!text.empty() && text.back() != '\n')
+        ++count;
+    // Filled in place: lines are many and short, so each append would cost as much as the
+    // string it adds.
+    py::list lines(count);
+    for (size_t i = 0; i < count; ++i) {
         const size_t end = text.find('\n');
-        lines.append(to_text(text.substr(0, end)));
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
+        const std::string_view line = text.substr(0, end);
+        PyList_SET_ITEM(lines.ptr(), static_cast<Py_ssize_t>(i), to_text(line).release().ptr());
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
     return lines;
 }
