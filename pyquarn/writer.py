@@ -43,11 +43,16 @@ class Writer:
         self._path: Path | None = None
         self._temporary: Path | None = None
         if is_path(target):
-            self._path = Path(target)
-            if self._path.is_dir():
-                raise IsADirectoryError(21, os.strerror(21), str(self._path))
-            self._temporary = _create_temporary(self._path)
-            stream = _native.Stream.from_path(os.fsencode(self._temporary), "wb")
+            path = Path(target)
+            if path.is_dir():
+                raise IsADirectoryError(21, os.strerror(21), str(path))
+            if path.exists() and not path.is_file():
+                # A rename would put a plain file in place of a device or a pipe.
+                stream = _native.Stream.from_path(os.fsencode(path), "wb")
+            else:
+                self._path = path
+                self._temporary = _create_temporary(path)
+                stream = _native.Stream.from_path(os.fsencode(self._temporary), "wb")
             name: object = target
         elif is_file_object(target) or hasattr(target, "write"):
             writable = getattr(target, "writable", None)

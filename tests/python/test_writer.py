@@ -158,3 +158,9 @@ def test_wrong_arguments():
             out.write(b"G28\n")
     with pytest.raises(ValueError, match="closed"):
         out.write("G28\n")
+
+
+def test_a_device_is_written_into_not_replaced():
+    with pyquarn.open(SAMPLE) as src, pyquarn.open("/dev/null", "w", **settings(src)) as out:
+        out.write_lines(src.lines())
+    assert Path("/dev/null").is_char_device()
