@@ -218,9 +218,17 @@ class _BinaryFile:
         return self._streamed_lines()
 
     def _seekable_lines(self) -> Iterator[str]:
-        if not self._rewind_to_gcode():
+        if self._gcode_start is None or self._first_gcode is None:
             return
-        while (lines := self._native.next_gcode_lines()) is not None:
+        # Each iteration keeps its own place, so that others (and blocks, verify) may read
+        # the stream in between.
+        position = (self._gcode_start, self._first_gcode)
+        while True:
+            self._native.seek(*position)
+            lines = self._native.next_gcode_lines()
+            if lines is None:
+                return
+            position = self._native.position()
             yield from lines
 
     def _streamed_lines(self) -> Iterator[str]:
@@ -292,10 +300,18 @@ class _AsciiFile:
     def config(self) -> _quarn.BinarizerConfig:
         return _quarn.get_config()
 
+    _iteration = 0
+
     def lines(self, check_open: object) -> Iterator[str]:
+        # The text is read again from its start for each iteration, and only the latest may
+        # go on.
+        self._iteration += 1
+        mine = self._iteration
         self._native.rewind()
         while (lines := self._native.next_lines()) is not None:
             yield from lines
+            if self._iteration != mine:
+                raise RuntimeError("lines() was iterated again meanwhile: this iteration ended")
 
     def verify(self) -> None:
         """Opening already read the whole text and checked what conversion checks."""

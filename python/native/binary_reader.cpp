@@ -169,6 +169,9 @@ public:
         check(r, where());
     }
 
+    // (offset, index) of the next block header to read.
+    py::tuple position() const { return py::make_tuple(m_next_offset, m_next_index); }
+
     // Back to a block read before (seekable streams only).
     void seek(uint64_t offset, uint64_t index) {
         m_pending = false;
@@ -282,6 +285,7 @@ void register_binary_reader(py::module_& m) {
         .def("next_gcode_lines", &BinaryReader::next_gcode_lines)
         .def("verify_gcode", &BinaryReader::verify_gcode)
         .def("copy_gcode", &BinaryReader::copy_gcode, py::arg("target"), py::arg("with_loaded"))
+        .def("position", &BinaryReader::position)
         .def("seek", &BinaryReader::seek, py::arg("offset"), py::arg("index"));
 }
 

@@ -188,3 +188,20 @@ def test_a_closed_reader_refuses_reading():
     for call in (f.lines, f.verify, lambda: f.blocks, lambda: next(lines)):
         with pytest.raises(ValueError, match="closed"):
             call()
+
+
+@pytest.mark.parametrize("source", [SAMPLE, BRACKET], ids=["binary", "ascii"])
+def test_iterations_and_other_reads_in_between(source):
+    with pyquarn.open(source) as f:
+        expected = list(f.lines())
+        first, second = f.lines(), f.lines()
+        taken = [next(first)]
+        f.verify()
+        assert f.blocks is not None
+        if f.format == "binary":  # each iteration keeps its place
+            taken += [next(second)] + list(first)
+            assert taken[:1] + taken[2:] == expected and taken[1] == expected[0]
+        else:  # the text is read again for each: only the latest goes on
+            assert list(second) == expected
+            with pytest.raises(RuntimeError, match="again"):
+                list(first)
