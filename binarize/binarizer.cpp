@@ -46,7 +46,16 @@ struct MetadataPlace {
 EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
     if (!m_enabled)
         return EResult::Success;
-    m_file = &file;
+    // Until the blocks before the G-code are all written, appending and finalizing refuse
+    // with the failure: they would otherwise report Success for a file that cannot be read.
+    m_file = nullptr;
+    m_failure = write_leading_blocks(file, config);
+    if (m_failure == EResult::Success)
+        m_file = &file;
+    return m_failure;
+}
+
+EResult Binarizer::write_leading_blocks(FILE& file, const BinarizerConfig& config) {
     m_config = config;
 
     core::FileHeader header;
@@ -80,6 +89,8 @@ EResult Binarizer::initialize(FILE& file, const BinarizerConfig& config) {
 }
 
 EResult Binarizer::append_gcode(std::string_view gcode) {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (gcode.empty())
         return EResult::Success;
     if (m_file == nullptr)
@@ -95,6 +106,8 @@ EResult Binarizer::append_gcode(std::string_view gcode) {
 }
 
 EResult Binarizer::append_gcode_line(std::string_view line) {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (m_file == nullptr)
         return EResult::WriteError;
     return add_line(line, true);
@@ -127,6 +140,8 @@ EResult Binarizer::write_cache() {
 }
 
 EResult Binarizer::finalize() {
+    if (m_failure != EResult::Success)
+        return m_failure;
     if (!m_enabled || m_file == nullptr)
         return EResult::Success;
     if (!m_gcode_cache.empty())

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "quarn/core/checksum.hpp"
 #include "quarn/core/detail/stream.hpp"
@@ -22,6 +23,19 @@ long next_block_position(const FileHeader& file_header, const BlockHeader& heade
 }
 
 bool seek_to(FILE& file, long position) { return std::fseek(&file, position, SEEK_SET) == 0; }
+
+// Skipping on a stream that cannot seek (a pipe, a socket): the bytes are read and dropped,
+// so the next read starts where a seek would have put it.
+bool discard(FILE& file, size_t size) {
+    uint8_t buffer[4096];
+    while (size != 0) {
+        const size_t n = std::min(size, sizeof(buffer));
+        if (!read_exact(file, buffer, n))
+            return false;
+        size -= n;
+    }
+    return true;
+}
 
 // Verifies the block just read, then returns to its parameters.
 EResult verify_and_return(FILE& file, const FileHeader& file_header,
@@ -163,12 +177,19 @@ EResult verify_block_checksum(FILE& file, const FileHeader& file_header,
 
 EResult skip_block_content(FILE& file, const FileHeader& file_header,
                            const BlockHeader& block_header) {
-    std::fseek(&file, static_cast<long>(block_content_size(file_header, block_header)), SEEK_CUR);
+    const size_t size = block_content_size(file_header, block_header);
+    if (std::fseek(&file, static_cast<long>(size), SEEK_CUR) != 0 && errno == ESPIPE)
+        return discard(file, size) ? EResult::Success : EResult::ReadError;
     return std::ferror(&file) != 0 ? EResult::ReadError : EResult::Success;
 }
 
 EResult skip_block(FILE& file, const FileHeader& file_header, const BlockHeader& block_header) {
-    std::fseek(&file, next_block_position(file_header, block_header), SEEK_SET);
+    if (std::fseek(&file, next_block_position(file_header, block_header), SEEK_SET) != 0 &&
+        errno == ESPIPE) {
+        // The header was just read, so the stream stands at the block's parameters.
+        return discard(file, block_content_size(file_header, block_header)) ? EResult::Success
+                                                                            : EResult::ReadError;
+    }
     return std::ferror(&file) != 0 ? EResult::ReadError : EResult::Success;
 }
 

@@ -62,10 +62,17 @@ def main(argv: list[str]) -> int:
         print(line)
     for block_type, size in walk(path):
         print(f"{block_type.name}: {size} bytes")
-    result = pyquarn.verify(path)
-    print(f"{result.name}: {pyquarn.translate_result(result)}")
     assert binary_copy_config().compression.gcode == pyquarn.CompressionType.Deflate
-    return 0 if result == pyquarn.EResult.Success else 1
+    with pyquarn.open(path) as reader:
+        first: str = next(reader.lines(), "")
+        print(f"{reader.format}, first line {first!r}")
+    try:
+        pyquarn.verify(path)
+    except pyquarn.QuarnError as error:
+        print(f"{error.result.name}: {error.message}")
+        return 1
+    print("Success")
+    return 0
 
 
 if __name__ == "__main__":

@@ -219,7 +219,8 @@ def _format_info(file: FileInfo) -> str:
 
     lines = [
         f"{file.path}: binary G-code version {file.version}, checksum "
-        f"{file.checksum_type.name}, {file.size:,} bytes, {len(file.blocks)} blocks",
+        f"{file.checksum_type.name}, {file.size:,} bytes, {len(file.blocks)} blocks"
+        + ("" if file.gcode_encoding is None else f", G-code encoding {file.gcode_encoding.name}"),
         "",
         line(heading),
         *(line(row) for row in rows),
@@ -254,9 +255,7 @@ def _run_verify(args: argparse.Namespace, parser: argparse.ArgumentParser) -> in
     status = EXIT_OK
     for name in args.files:
         try:
-            result = verify(name)
-            if result != _quarn.EResult.Success:
-                raise QuarnError(result, name)
+            verify(name)
         except FileProblem as error:
             _report_problem(name, error)
             status = EXIT_FAILED

@@ -11,11 +11,14 @@ import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
+from typing import IO
 
 import _quarn
 
 from .errors import QuarnError, check
 from .handles import StrPath, as_path, open_handle, starts_with_magic
+from .object_conversion import convert_objects
+from .sources import is_file_object, is_path
 
 ASCII_SUFFIX = ".gcode"
 BINARY_SUFFIX = ".qgcode"
@@ -28,10 +31,11 @@ class Direction(enum.StrEnum):
 
 @dataclass(frozen=True)
 class ConversionResult:
-    """What `convert` did: the two files, the direction, their sizes and the time taken."""
+    """What `convert` did: the two files, the direction, their sizes and the time taken.
+    A file object given as source or destination stands for itself."""
 
-    source: Path
-    output: Path
+    source: Path | IO[bytes]
+    output: Path | IO[bytes]
     direction: Direction
     source_size: int
     output_size: int
@@ -63,8 +67,8 @@ def default_output(source: StrPath, direction: Direction) -> Path:
 
 
 def convert(
-    src: StrPath,
-    dst: StrPath | None = None,
+    src: StrPath | IO[bytes],
+    dst: StrPath | IO[bytes] | None = None,
     *,
     config: _quarn.BinarizerConfig | None = None,
     verify: bool = True,
@@ -82,7 +86,15 @@ def convert(
     `/dev/stdout`) is written into instead, once the conversion has succeeded. Raises
     QuarnError for a library failure, FileNotFoundError or another OSError for unusable
     paths (and for a device that refuses the bytes), ValueError when `dst` is `src`.
+
+    `src` and `dst` may also be binary file objects (a source that cannot seek is spooled,
+    and `dst` is then required); a destination object receives the output only once the
+    conversion has succeeded.
     """
+    if is_file_object(src) or (dst is not None and is_file_object(dst)):
+        result: ConversionResult = convert_objects(src, dst, config=config, verify=verify)
+        return result
+    assert is_path(src) and (dst is None or is_path(dst))
     source = as_path(src)
     direction = detect_direction(source)
     source_size = source.stat().st_size

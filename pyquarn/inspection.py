@@ -1,44 +1,32 @@
-"""Reading binary G-code files by path: their layout, metadata and thumbnails, and checks.
+"""Binary G-code files by path: their layout, metadata and thumbnails, and checks.
 
-Built on the navigation functions and block classes of `_quarn`. Every file is validated
-(block order and checksums) before it is read, so a damaged file raises QuarnError rather
-than giving a partial picture.
+Built on the reader. Every file is validated (block order, checksums, decoding) before it
+is described, so a damaged file raises QuarnError rather than giving a partial picture.
 """
 
 from __future__ import annotations
 
 from collections.abc import Iterator
-from contextlib import ExitStack, closing
 from dataclasses import dataclass, field
 from pathlib import Path
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import _quarn
 from _quarn import EBlockType, EResult, EThumbnailFormat
 
-from .errors import QuarnError, check
-from .handles import StrPath, as_path, open_handle
+from .errors import QuarnError
+from .handles import StrPath, as_path
+from .sources import is_path
 from .thumbnail import Thumbnail
+
+if TYPE_CHECKING:
+    from .reader import Reader
 
 # The one on-disk size _quarn has no function for (blocks have BlockHeader.get_size(),
 # block_parameters_size, checksum_size and block_content_size); Python code takes it from here.
 FILE_HEADER_SIZE = 10
 
 Pairs = tuple[tuple[str, str], ...]
-
-MetadataBlock = (
-    _quarn.FileMetadataBlock
-    | _quarn.PrinterMetadataBlock
-    | _quarn.PrintMetadataBlock
-    | _quarn.SlicerMetadataBlock
-)
-
-_METADATA_BLOCKS: dict[EBlockType, type[MetadataBlock]] = {
-    EBlockType.FileMetadata: _quarn.FileMetadataBlock,
-    EBlockType.PrinterMetadata: _quarn.PrinterMetadataBlock,
-    EBlockType.PrintMetadata: _quarn.PrintMetadataBlock,
-    EBlockType.SlicerMetadata: _quarn.SlicerMetadataBlock,
-}
 
 
 @dataclass(frozen=True)
@@ -74,6 +62,7 @@ class FileInfo:
     version: int
     checksum_type: _quarn.ChecksumType
     blocks: list[BlockInfo] = field(default_factory=list)
+    gcode_encoding: _quarn.GCodeEncodingType | None = None  # None: no G-code block
 
     def metadata(self, block_type: EBlockType) -> Pairs:
         """The pairs of the first metadata block of that type, () when there is none."""
@@ -115,115 +104,53 @@ class FileInfo:
             "size": self.size,
             "version": self.version,
             "checksum_type": _name(self.checksum_type),
+            "gcode_encoding": None if self.gcode_encoding is None else _name(self.gcode_encoding),
             "blocks": [block(info) for info in self.blocks],
         }
 
 
-def verify(path: StrPath) -> EResult:
-    """Validates the file: magic, header, block order and every checksum."""
-    with open_handle(path, "rb") as handle:
-        return _quarn.is_valid_binary_gcode(handle, True)
+def verify(path: StrPath) -> None:
+    """Validates the binary file: magic, header, block order, every checksum, and that
+    every block decodes. Raises QuarnError for the first fault; returns None."""
+    with _open_binary(path) as reader:
+        reader.verify()
 
 
 def info(path: StrPath) -> FileInfo:
-    """The header, every block and the metadata and thumbnail parameters of a binary file."""
-    with closing(_BlockReader(as_path(path))) as reader:
-        blocks = [reader.describe(offset, header) for offset, header in reader.blocks()]
+    """The header, every block and the metadata and thumbnail parameters of a binary file,
+    which is validated first."""
+    with _open_binary(path) as reader:
+        reader.verify()
+        encoding = reader.config.gcode_encoding
+        has_gcode = any(block.type == EBlockType.GCode for block in reader.blocks)
         return FileInfo(
-            path=reader.path,
-            size=reader.size,
-            version=reader.file_header.version,
-            checksum_type=_quarn.ChecksumType(reader.file_header.checksum_type),
-            blocks=blocks,
+            path=as_path(path),
+            size=as_path(path).stat().st_size,
+            version=reader.version or 0,
+            checksum_type=reader.config.checksum,
+            blocks=reader.blocks,
+            gcode_encoding=encoding if has_gcode else None,
         )
 
 
 def thumbnails(path: StrPath) -> Iterator[Thumbnail]:
-    """Every thumbnail of a binary file, in file order, with its image bytes.
-
-    The file is validated at the call; the images are read as the iterator advances."""
-    return _read_thumbnails(_BlockReader(as_path(path)))
-
-
-def _read_thumbnails(reader: _BlockReader) -> Iterator[Thumbnail]:
-    with closing(reader):
-        for _, header in reader.blocks():
-            if header.type == EBlockType.Thumbnail.value:
-                yield reader.read_thumbnail(header)
-            elif header.type == EBlockType.GCode.value:
-                return  # thumbnails always come before the G-code
-            else:
-                reader.skip(header)
+    """Every thumbnail of a binary file, in file order, with its image bytes. The file is
+    validated at the call."""
+    with _open_binary(path) as reader:
+        reader.verify()
+        return iter(reader.thumbnails)
 
 
-class _BlockReader:
-    """A binary file, opened and validated on construction, walked block by block.
+def _open_binary(path: StrPath) -> Reader:
+    from .reader import Reader
 
-    `blocks()` yields each block header with its offset; the consumer then reads the block
-    (read_metadata, read_thumbnail) or skips it, which leaves the stream at the next one."""
-
-    def __init__(self, path: Path) -> None:
-        self.path = path
-        self.file_header = _quarn.FileHeader()
-        with ExitStack() as stack:
-            self.handle = stack.enter_context(open_handle(path, "rb"))
-            self.size = path.stat().st_size
-            check(_quarn.is_valid_binary_gcode(self.handle, True), path)
-            check(_quarn.read_header(self.handle, self.file_header), path)
-            self._stack = stack.pop_all()
-
-    def close(self) -> None:
-        self._stack.close()
-
-    def blocks(self) -> Iterator[tuple[int, _quarn.BlockHeader]]:
-        offset = FILE_HEADER_SIZE
-        while offset < self.size:
-            header = _quarn.BlockHeader()
-            check(_quarn.read_next_block_header(self.handle, self.file_header, header), self.path)
-            yield offset, header
-            offset += header.get_size() + _quarn.block_content_size(self.file_header, header)
-
-    def describe(self, offset: int, header: _quarn.BlockHeader) -> BlockInfo:
-        block_type = EBlockType(header.type)
-        compression = _quarn.CompressionType(header.compression)
-        stored = header.compressed_size if header.compression else header.uncompressed_size
-        metadata: Pairs | None = None
-        thumbnail: ThumbnailInfo | None = None
-        if block_type in _METADATA_BLOCKS:
-            metadata = self.read_metadata(header)
-        elif block_type == EBlockType.Thumbnail:
-            image = self.read_thumbnail(header)
-            thumbnail = ThumbnailInfo(image.format, image.width, image.height, len(image.data))
-        else:
-            self.skip(header)
-        return BlockInfo(
-            type=block_type,
-            compression=compression,
-            uncompressed_size=header.uncompressed_size,
-            compressed_size=stored,
-            offset=offset,
-            size=header.get_size() + _quarn.block_content_size(self.file_header, header),
-            metadata=metadata,
-            thumbnail=thumbnail,
-        )
-
-    def read_metadata(self, header: _quarn.BlockHeader) -> Pairs:
-        block = _METADATA_BLOCKS[EBlockType(header.type)]()
-        check(block.read_data(self.handle, self.file_header, header), self.path)
-        try:
-            return tuple(block.raw_data)
-        except UnicodeDecodeError:
-            # The library stores bytes; Python can only show UTF-8 text.
-            raise QuarnError(EResult.MetadataDecodingError, self.path) from None
-
-    def read_thumbnail(self, header: _quarn.BlockHeader) -> Thumbnail:
-        block = _quarn.ThumbnailBlock()
-        check(block.read_data(self.handle, self.file_header, header), self.path)
-        params = block.params
-        return Thumbnail(EThumbnailFormat(params.format), params.width, params.height, block.data())
-
-    def skip(self, header: _quarn.BlockHeader) -> None:
-        check(_quarn.skip_block(self.handle, self.file_header, header), self.path)
+    if not is_path(path):
+        raise TypeError(f"expected a path, not {type(path).__name__}")
+    reader = Reader(path)
+    if reader.format != "binary":
+        reader.close()
+        raise QuarnError(EResult.InvalidMagicNumber, path)
+    return reader
 
 
 def _name(member: Any) -> str:

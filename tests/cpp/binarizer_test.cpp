@@ -134,6 +134,11 @@ TEST(Binarizer, MissingMetadataStopsAfterWhatCameBefore) {
         TempFile f;
         EXPECT_EQ(b.initialize(*f, plain_config()), c.expected);
         EXPECT_EQ(block_types(f), c.written);
+        // The failure sticks: nothing more is written and nothing reports Success.
+        EXPECT_EQ(b.append_gcode("G28\n"), c.expected);
+        EXPECT_EQ(b.append_gcode_line("G1 X1"), c.expected);
+        EXPECT_EQ(b.finalize(), c.expected);
+        EXPECT_EQ(block_types(f), c.written);
     }
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "file_builder.hpp"
 #include "quarn/core/navigation.hpp"
@@ -162,6 +163,33 @@ TEST(Skip, ContentAndWholeBlock) {
     std::fseek(f.get(), 0, SEEK_SET);
     ASSERT_EQ(skip_block(*f, header_of(1), thumb), EResult::Success);
     EXPECT_EQ(f.position(), static_cast<long>(b.offsets()[3]));
+}
+
+// A pipe cannot seek: skipping reads up to the next header instead, with either function.
+TEST(Skip, OnAPipeReadsToTheNextHeader) {
+    const FileBuilder b = full_file();
+    for (const bool whole_block : {false, true}) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        ASSERT_EQ(::write(fds[1], b.bytes().data(), b.bytes().size()),
+                  static_cast<ssize_t>(b.bytes().size()));
+        ::close(fds[1]);
+        FILE* pipe = ::fdopen(fds[0], "rb");
+        FileHeader file_header;
+        ASSERT_EQ(file_header.read(*pipe, nullptr), EResult::Success);
+        BlockHeader block;
+        for (size_t i = 0; i < b.offsets().size(); ++i) {
+            ASSERT_EQ(read_next_block_header(*pipe, file_header, block, nullptr, 0),
+                      EResult::Success);
+            EXPECT_EQ(block.type, b.bytes()[b.offsets()[i]]) << i;
+            EXPECT_EQ(whole_block ? skip_block(*pipe, file_header, block)
+                                  : skip_block_content(*pipe, file_header, block),
+                      EResult::Success);
+        }
+        EXPECT_EQ(std::fgetc(pipe), EOF);
+        EXPECT_EQ(skip_block(*pipe, file_header, block), EResult::ReadError) << "past the end";
+        std::fclose(pipe);
+    }
 }
 
 TEST(IsValidBinaryGCode, MagicOnlyCheckAndPositionKept) {

@@ -22,6 +22,19 @@ def _add_dev_build_to_path() -> None:
 _add_dev_build_to_path()
 
 
+def _use_the_installed_package() -> None:
+    """The tests exercise the installed pyquarn, whose extension the source folder lacks:
+    `python -m pytest` (and `python -m pyquarn` in a subprocess) run from the repository
+    root would import the source folder instead."""
+    os.environ["PYTHONSAFEPATH"] = "1"
+    sys.path[:] = [p for p in sys.path if Path(p or os.curdir).resolve() != ROOT]
+    if "pyquarn" in sys.modules and not hasattr(sys.modules["pyquarn"], "_native"):
+        raise RuntimeError("pyquarn was imported from the source folder")
+
+
+_use_the_installed_package()
+
+
 @pytest.fixture
 def opened(tmp_path):
     """Opens a GCodeFile or raw bytes written to a fresh file; closes every handle after."""

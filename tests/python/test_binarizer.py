@@ -100,6 +100,9 @@ def test_initialize_from_python_misses_printer_metadata(tmp_path):
     b = q.Binarizer()
     b.set_enabled(True)
     assert b.initialize(out, q.get_config()) == R.MissingPrinterMetadata
+    # The failure sticks: no G-code is taken and finalize does not report Success.
+    assert b.append_gcode("G28\n") == R.MissingPrinterMetadata
+    assert b.finalize() == R.MissingPrinterMetadata
     q.close(out)
     assert path.read_bytes() == b"GCDE\x01\x00\x00\x00\x01\x00"
 

@@ -28,10 +28,17 @@ PEAK_LIMIT_MB = 100
 ADDRESS_SPACE_LIMIT_MB = 1024
 # Blocks of valid_file(thumbnails=[thumbnail()]), by index.
 PRINTER, THUMBNAIL, SLICER, GCODE = 1, 2, 4, 5
-VALIDATION = {"is_valid_binary_gcode", "pyquarn.verify"}
-# pyquarn.info and pyquarn.thumbnails validate first, then decode what they show.
-SHOWING = {"pyquarn.info": {"metadata", "thumbnail"}, "pyquarn.thumbnails": {"thumbnail"}}
-CONVERSIONS = {"from_binary_to_ascii", "from_binary_to_ascii unverified", "pyquarn.convert"}
+VALIDATION = {"is_valid_binary_gcode"}
+# The conversions read every block; so do pyquarn's verify, info and thumbnails, whose
+# validation decodes every block.
+CONVERSIONS = {
+    "from_binary_to_ascii",
+    "from_binary_to_ascii unverified",
+    "pyquarn.convert",
+    "pyquarn.verify",
+    "pyquarn.info",
+    "pyquarn.thumbnails",
+}
 
 GCODE_TEXT = "".join(f"G1 X{i % 200}.{i % 7} Y{i * 7 % 200} E{i / 997:.5f}\n" for i in range(3000))
 DEFLATED = zlib.compress(GCODE_TEXT.encode())
@@ -53,13 +60,9 @@ def stored(block_type: int, data: bytes, **sizes) -> Block:
 
 def must_refuse(reader: str, block_type: int, validation_sees_it: bool) -> bool:
     """Whether a reader meets the lie: the conversions read every block; validation sees
-    only sizes that run past the file; the others, what they show."""
-    if reader in CONVERSIONS or validation_sees_it:
-        return True
-    if reader in VALIDATION:
-        return False
-    kind = {BlockType.GCode: "gcode", BlockType.Thumbnail: "thumbnail"}.get(block_type, "metadata")
-    return kind in SHOWING[reader]
+    only sizes that run past the file."""
+    assert reader in CONVERSIONS | VALIDATION, reader
+    return reader in CONVERSIONS or validation_sees_it
 
 
 # name: (index of the block replaced, the block, whether validation sees it)

@@ -39,9 +39,11 @@ def files_in(folder: Path) -> list[str]:
     return sorted(os.listdir(folder))
 
 
-def test_reexports_the_module_and_the_python_layer() -> None:
-    public = {name for name in dir(_quarn) if not name.startswith("_")}
+def test_reexports_the_module_but_its_file_handle_functions() -> None:
+    handles = {"open", "close", "is_open", "rewind"}
+    public = {name for name in dir(_quarn) if not name.startswith("_")} - handles
     assert all(getattr(pyquarn, name) is getattr(_quarn, name) for name in public)
+    assert not any(getattr(pyquarn, name, None) is getattr(_quarn, name) for name in handles)
     assert pyquarn.__version__ == _quarn.__version__
 
 
@@ -54,7 +56,7 @@ def test_round_trip_through_both_directions(tmp_path: Path) -> None:
         source.stat().st_size,
         binary.output.stat().st_size,
     )
-    assert pyquarn.verify(binary.output) == EResult.Success
+    assert pyquarn.verify(binary.output) is None
 
     back = pyquarn.convert(binary.output, tmp_path / "back.gcode")
     assert back.direction is Direction.BINARY_TO_ASCII
@@ -177,7 +179,7 @@ def test_replaces_an_existing_output_on_success(tmp_path: Path) -> None:
     existing = tmp_path / "part.qgcode"
     existing.write_bytes(b"old")
     pyquarn.convert(source)
-    assert pyquarn.verify(existing) == EResult.Success
+    assert pyquarn.verify(existing) is None
     assert files_in(tmp_path) == ["part.gcode", "part.qgcode"]
 
 
@@ -277,22 +279,46 @@ def test_reading_an_invalid_file_raises_quarn_error(tmp_path: Path, write, resul
         with pytest.raises(QuarnError) as raised:
             read(path)
         assert result is None or raised.value.result == result
-    assert pyquarn.verify(path) == raised.value.result
+    with pytest.raises(QuarnError) as verified:
+        pyquarn.verify(path)
+    assert verified.value.result == raised.value.result
 
 
-def test_info_refuses_metadata_python_cannot_decode(tmp_path: Path) -> None:
+def test_info_keeps_metadata_bytes_that_are_not_utf8(tmp_path: Path) -> None:
     file = valid_file()
     file.blocks[1] = Block(BlockType.PrinterMetadata, data=b"printer_model=\xff\n", params=u16(0))
     path = file.write(tmp_path / "a.qgcode")
-    assert pyquarn.verify(path) == EResult.Success
-    with pytest.raises(QuarnError) as raised:
-        pyquarn.info(path)
-    assert raised.value.result == EResult.MetadataDecodingError
+    assert pyquarn.verify(path) is None
+    printer = pyquarn.info(path).metadata(pyquarn.EBlockType.PrinterMetadata)
+    assert printer == (("printer_model", "\udcff"),)
 
 
-def test_verify_reports_results_and_raises_for_bad_paths(tmp_path: Path) -> None:
-    assert pyquarn.verify(SAMPLE) == EResult.Success
+def test_verify_raises_and_returns_none(tmp_path: Path) -> None:
+    assert pyquarn.verify(SAMPLE) is None
     with pytest.raises(FileNotFoundError):
         pyquarn.verify(tmp_path / "missing.qgcode")
     with pytest.raises(IsADirectoryError):
         pyquarn.verify(tmp_path)
+
+
+def test_the_namespace_holds_the_api_and_not_the_file_handles() -> None:
+    import _quarn
+
+    namespace: dict[str, object] = {}
+    exec("from pyquarn import *", namespace)
+    assert namespace["open"] is pyquarn.open is not _quarn.open
+    assert not {"close", "rewind", "is_open", "FILEWrapper"} & set(namespace)
+    assert set(pyquarn.__all__) <= set(namespace)
+    for name in (
+        "EResult",
+        "BinarizerConfig",
+        "BinarizerCompression",
+        "get_config",
+        "translate_result",
+        "QuarnError",
+        "to_binary",
+        "to_ascii",
+        "Reader",
+        "Writer",
+    ):
+        assert name in pyquarn.__all__, name

@@ -60,6 +60,7 @@ public:
 
     // Writes the file header and every block before the G-code. Does nothing while disabled.
     // The stream is borrowed: it must stay open until the last append_gcode or finalize.
+    // After a failure, append_gcode, append_gcode_line and finalize return that failure.
     core::EResult initialize(FILE& file, const BinarizerConfig& config);
     // Caches whole lines (each ending in a line feed) and writes a G-code block whenever the
     // next line would not fit the cache. Text whose last line has no line feed: WriteError.
@@ -72,11 +73,13 @@ public:
     core::EResult finalize();
 
 private:
+    core::EResult write_leading_blocks(FILE& file, const BinarizerConfig& config);
     core::EResult add_line(std::string_view line, bool add_line_feed);
     core::EResult write_cache();
 
     FILE* m_file{nullptr};
     bool m_enabled{false};
+    core::EResult m_failure{core::EResult::Success}; // of the last initialize
     BinarizerConfig m_config;
     BinaryData m_binary_data;
     std::string m_gcode_cache;

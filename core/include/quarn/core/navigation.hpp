@@ -33,11 +33,13 @@ EResult verify_block_checksum(FILE& file, const FileHeader& file_header,
                               const BlockHeader& block_header, uint8_t* checksum_buffer,
                               size_t checksum_buffer_size);
 
-// Position must be at the block parameters; seeks past parameters, data and checksum.
+// Position must be at the block parameters; seeks past parameters, data and checksum (a
+// stream that cannot seek reads past them).
 EResult skip_block_content(FILE& file, const FileHeader& file_header,
                            const BlockHeader& block_header);
 
-// Seeks to the next block header, computed from block_header's recorded position.
+// Seeks to the next block header, computed from block_header's recorded position. A stream
+// that cannot seek must be at the block parameters, and reads past the block's content.
 EResult skip_block(FILE& file, const FileHeader& file_header, const BlockHeader& block_header);
 
 // Success when the stream holds a binary G-code file: with check_contents false only the

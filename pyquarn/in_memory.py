@@ -1,0 +1,40 @@
+"""Conversions of content held in memory: bytes in, bytes out."""
+
+from __future__ import annotations
+
+import _quarn
+
+from . import _native
+from .sources import MAGIC
+
+type BytesLike = bytes | bytearray | memoryview
+
+
+def to_binary(data: BytesLike, config: _quarn.BinarizerConfig | None = None) -> bytes:
+    """The binary file that converting the ASCII G-code `data` gives (with `config`, else
+    `get_config()`): the same bytes as `convert` on a file holding `data`."""
+    chosen = _quarn.get_config() if config is None else config
+    source, target = _native.Stream.from_buffer(data), _native.Stream.to_memory()
+    try:
+        _native.ascii_to_binary(source, target, chosen, None)
+        return bytes(target.value())
+    finally:
+        source.close()
+        target.close()
+
+
+def to_ascii(data: BytesLike, *, verify: bool = True) -> bytes:
+    """The ASCII G-code that converting the binary file `data` gives, checking every block's
+    checksum on the way unless `verify` is False."""
+    source, target = _native.Stream.from_buffer(data), _native.Stream.to_memory()
+    try:
+        _native.binary_to_ascii(source, target, verify, None)
+        return bytes(target.value())
+    finally:
+        source.close()
+        target.close()
+
+
+def is_binary(data: BytesLike) -> bool:
+    with memoryview(data) as view:
+        return view.cast("B")[: len(MAGIC)].tobytes() == MAGIC

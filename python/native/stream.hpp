@@ -1,0 +1,97 @@
+// A C stream for the library over a path, a bytes-like object, growing memory or a Python
+// file object, owning whatever it reads from or writes to.
+//
+// Library calls run with the interpreter lock released (Stream::Call); a stream over a
+// Python file object takes it back for each call of the object's methods, and keeps the
+// first exception one raises, which Call re-raises once the library call has returned.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace quarn::native {
+
+// What a stream over a Python file object keeps between calls of its methods.
+struct FileObjectCookie {
+    pybind11::object read; // bound methods, None when not used
+    pybind11::object write;
+    pybind11::object seek;
+    std::string prefix; // bytes already taken from the object, given back first
+    size_t prefix_used{0};
+    long long base{0}; // the object's position when the stream was made: offset 0
+    std::optional<pybind11::error_already_set> pending;
+};
+
+class Stream {
+public:
+    ~Stream();
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+
+    // Raises OSError when the file cannot be opened.
+    static std::shared_ptr<Stream> from_path(const std::string& path, const std::string& mode);
+    // Reads the object's bytes in place; the object is kept (and its buffer held) until close.
+    static std::shared_ptr<Stream> from_buffer(const pybind11::object& data);
+    // A write stream into memory: value() gives what was written.
+    static std::shared_ptr<Stream> to_memory();
+    // Over a binary file object: reading (with prefix given back first) or writing; seekable
+    // or not (a stream that cannot seek reports ESPIPE).
+    static std::shared_ptr<Stream> from_file_object(const pybind11::object& file, bool writing,
+                                                    bool seekable, const std::string& prefix);
+
+    // The open stream; ValueError once closed or while another thread is using it.
+    FILE& get();
+    bool seekable() const { return m_seekable; }
+    // Flushes and closes; raises what the file object raised or OSError when the last bytes
+    // could not be written. Closing twice does nothing.
+    void close();
+    // Bytes written so far into a memory stream.
+    pybind11::bytes value();
+
+    // Runs f (a library call on this stream) with the interpreter lock released, then
+    // re-raises an exception the file object raised meanwhile.
+    template <typename F>
+    auto call(F&& f) -> decltype(f(std::declval<FILE&>())) {
+        FILE& file = get();
+        struct Busy {
+            bool& flag;
+            explicit Busy(bool& b) : flag(b) { flag = true; }
+            ~Busy() { flag = false; }
+        } busy(m_busy);
+        auto result = [&] {
+            pybind11::gil_scoped_release release;
+            return f(file);
+        }();
+        raise_pending();
+        return result;
+    }
+    void raise_pending();
+
+private:
+    Stream() = default;
+    void release();
+
+    FILE* m_file{nullptr};
+    bool m_seekable{true};
+    bool m_busy{false};
+    pybind11::object m_owner; // the object whose buffer is read
+    Py_buffer m_view{};
+    bool m_has_view{false};
+    char* m_memory{nullptr}; // open_memstream's buffer
+    size_t m_memory_size{0};
+    std::unique_ptr<FileObjectCookie> m_cookie;
+
+    friend FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
+                                         bool seekable);
+};
+
+// The fopencookie stream of from_file_object (file_object_stream.cpp).
+FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
+                              bool seekable);
+
+} // namespace quarn::native

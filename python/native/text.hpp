@@ -1,0 +1,19 @@
+// Bytes of the file as Python text and back, losslessly: bytes that are not UTF-8 become
+// lone surrogates (surrogateescape) and turn back into the same bytes.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <string_view>
+
+namespace quarn::native {
+
+pybind11::str to_text(std::string_view bytes);
+// TypeError for anything but str.
+std::string from_text(pybind11::handle text);
+// The lines of G-code text, split at line feeds, without them; a last line without one is
+// a line too.
+pybind11::list split_lines(std::string_view text);
+
+} // namespace quarn::native
