@@ -6,6 +6,7 @@ decompressed size of 4 GiB over complete, checksummed data is a lie only the con
 readers can see: validation checks block order and checksums, and answers Success."""
 
 import json
+import os
 import subprocess
 import sys
 import zlib
@@ -130,12 +131,15 @@ CASES = {
 
 
 def run_program(name: str, *args: Path) -> dict:
+    # The tests run with PYTHONSAFEPATH (see conftest.py), so the programs' own folder, where
+    # their shared module lives, is named explicitly.
     done = subprocess.run(
         [sys.executable, str(PROGRAMS / name), *map(str, args)],
         capture_output=True,
         text=True,
         timeout=120,
         check=True,
+        env={**os.environ, "PYTHONPATH": str(PROGRAMS)},
     )
     return json.loads(done.stdout)
 

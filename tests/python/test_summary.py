@@ -373,6 +373,21 @@ def test_corpus_summary_in_both_formats(source, expected, tmp_path):
     binary_again = pyquarn.convert(ascii_again, tmp_path / "again.qgcode").output
     assert summarize(binary_metadata(binary)) == expected
     assert summarize(binary_metadata(binary_again)) == expected
+    # The readers of both formats give it, from a path and from bytes alike.
+    for item in (source, binary, source.read_bytes(), binary.read_bytes()):
+        with pyquarn.open(item) as reader:
+            assert reader.summary == expected
+
+
+def test_readers_choose_thumbnails_alike(tmp_path):
+    binary = tmp_path / "bracket.qgcode"
+    pyquarn.convert(BRACKET, binary)
+    for item in (BRACKET, binary):
+        with pyquarn.open(item) as reader:
+            assert reader.thumbnail() is reader.thumbnails[1]  # the largest, PNG first
+            assert reader.thumbnail(16, 16) is reader.thumbnails[0]
+            assert reader.thumbnail(100, 100, formats=("qoi",)) is reader.thumbnails[3]
+            assert reader.thumbnail(formats="JPG") is reader.thumbnails[2]
 
 
 # --- thumbnails ---------------------------------------------------------------------------
