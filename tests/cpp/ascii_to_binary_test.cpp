@@ -134,6 +134,8 @@ TEST(AsciiToBinary, FailuresAndWhatTheyLeaveWritten) {
         {producer + "; strataly_config = begin\n; a = 1\n", EResult::InvalidAsciiGCodeFile, false},
         {producer + "; strataly_config = begin\nno equals\n; strataly_config = end\n",
          EResult::InvalidAsciiGCodeFile, false},
+        {producer + "; strataly_config = begin\n;  = 1\n; strataly_config = end\n",
+         EResult::InvalidAsciiGCodeFile, false},
         {producer + "; thumbnail begin 16x16 4\n; AAAA\n", EResult::InvalidAsciiGCodeFile, false},
         {producer + "; thumbnail begin 16x16 8\n; AAAAAAAA\n; thumbnail_JPG end\n",
          EResult::InvalidAsciiGCodeFile, false},
@@ -141,6 +143,8 @@ TEST(AsciiToBinary, FailuresAndWhatTheyLeaveWritten) {
          EResult::InvalidAsciiGCodeFile, false},
         {producer + "; thumbnail_QOI begin 0x16 8\n", EResult::InvalidAsciiGCodeFile, false},
         {producer + "; thumbnail begin 16x16\n", EResult::InvalidAsciiGCodeFile, false},
+        {producer + "; thumbnail begin 16x16 0\n; thumbnail end\n" + metadata,
+         EResult::InvalidAsciiGCodeFile, false},
         {producer + "; total toolchanges = 0\n; strataly_config = begin\n"
                     "; strataly_config = end\n",
          EResult::MissingPrinterMetadata, true},

@@ -197,3 +197,35 @@ TEST(HeatshrinkMatchFinder, StaysExactFarIntoLongInputs) {
                 check(p);
     }
 }
+
+// Keys whose hashes collide put a candidate in the chain that is no match: it must be offered
+// (the walk measures it) and give none, neither one that fails on the byte the walk checks
+// first ("&.4" against "abc") nor one that passes it (8F 75 "c", whose third byte agrees).
+TEST(HeatshrinkMatchFinder, HashCollisionsGiveNoMatch) {
+    const unsigned w = 11;
+    std::mt19937 rng(31);
+    auto filler = [&rng](Bytes& to, size_t length) {
+        for (size_t i = 0; i < length; ++i)
+            to.push_back(static_cast<uint8_t>(10 + rng() % 246));
+    };
+    const Bytes keys[] = {{'a', 'b', 'c'}, {'&', '.', '4'}, {0x8F, 0x75, 'c'}};
+    Bytes input;
+    std::vector<size_t> collisions;
+    for (const Bytes& key : keys) {
+        filler(input, 40);
+        collisions.push_back(input.size());
+        input.insert(input.end(), key.begin(), key.end());
+    }
+    filler(input, 40);
+    collisions.erase(collisions.begin());
+
+    const Layout layout(input, w);
+    hs::SearchTables tables;
+    const hs::MatchFinder<3> finder(layout.buffer.data(), layout.base, input.size(), w, tables);
+    for (const size_t p : collisions) {
+        SCOPED_TRACE(p);
+        EXPECT_EQ(finder.next_candidate(p, input.size()), p);
+        EXPECT_EQ(finder.find(layout.base + p, 16).length, 0u);
+    }
+    expect_exhaustive_choices<3>(input, w);
+}

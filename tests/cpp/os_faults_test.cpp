@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,77 +54,7 @@ Bytes tiny_binary() {
     return out.contents();
 }
 
-// A stream over bytes in memory whose reads fail once fail_at bytes have been read, or
-// whose writes fail once fail_at bytes have been written: a disk that breaks part way.
-class FaultyStream {
-public:
-    enum class Fails { Reading, Writing };
-
-    FaultyStream(Bytes data, Fails fails, size_t fail_at)
-        : m_data(std::move(data)), m_fails(fails), m_fail_at(fail_at) {
-        const cookie_io_functions_t io{&FaultyStream::read, &FaultyStream::write,
-                                       &FaultyStream::seek, nullptr};
-        m_fp = fopencookie(this, fails == Fails::Reading ? "rb" : "wb", io);
-        if (m_fp == nullptr)
-            throw std::runtime_error("fopencookie failed");
-    }
-    ~FaultyStream() { std::fclose(m_fp); }
-    FaultyStream(const FaultyStream&) = delete;
-    FaultyStream& operator=(const FaultyStream&) = delete;
-
-    FILE& operator*() const { return *m_fp; }
-    // Every fwrite reaches the device at once, so each write of the library can be failed.
-    FaultyStream& unbuffered() {
-        std::setvbuf(m_fp, nullptr, _IONBF, 0);
-        return *this;
-    }
-
-private:
-    static ssize_t read(void* cookie, char* buffer, size_t size) {
-        auto& s = *static_cast<FaultyStream*>(cookie);
-        const size_t end =
-            s.m_fails == Fails::Reading ? std::min(s.m_fail_at, s.m_data.size()) : s.m_data.size();
-        // The bytes before the failure point arrive; the next read fails.
-        if (s.m_position >= end && end < s.m_data.size()) {
-            errno = EIO;
-            return -1;
-        }
-        const size_t n = s.m_position < end ? std::min(size, end - s.m_position) : 0;
-        std::copy_n(s.m_data.begin() + static_cast<long>(s.m_position), n, buffer);
-        s.m_position += n;
-        return static_cast<ssize_t>(n);
-    }
-
-    static ssize_t write(void* cookie, const char* /*buffer*/, size_t size) {
-        auto& s = *static_cast<FaultyStream*>(cookie);
-        if (s.m_fails == Fails::Writing && s.m_written + size > s.m_fail_at) {
-            errno = ENOSPC;
-            return -1;
-        }
-        s.m_written += size;
-        return static_cast<ssize_t>(size);
-    }
-
-    static int seek(void* cookie, off64_t* offset, int whence) {
-        auto& s = *static_cast<FaultyStream*>(cookie);
-        const off64_t base = whence == SEEK_SET   ? 0
-                             : whence == SEEK_CUR ? static_cast<off64_t>(s.m_position)
-                                                  : static_cast<off64_t>(s.m_data.size());
-        if (base + *offset < 0)
-            return -1;
-        s.m_position = static_cast<size_t>(base + *offset);
-        *offset = static_cast<off64_t>(s.m_position);
-        return 0;
-    }
-
-    Bytes m_data;
-    Fails m_fails;
-    size_t m_fail_at;
-    size_t m_position{0};
-    size_t m_written{0};
-    FILE* m_fp;
-};
-
+using test::FaultyStream;
 using Fails = FaultyStream::Fails;
 
 // Failure points spread over a source: its start, every step bytes, and its last byte.
@@ -270,8 +198,8 @@ TEST(OsFaults, EveryWriteFailureIsPassedBack) {
     ASSERT_EQ(binarizer.initialize(*whole, config), EResult::Success);
     for (size_t at = 0; at < whole.contents().size(); ++at) {
         SCOPED_TRACE(at);
-        FaultyStream out({}, Fails::Writing, at);
-        EXPECT_EQ(binarizer.initialize(*out.unbuffered(), config), EResult::WriteError);
+        FaultyStream out({}, Fails::Writing, at, false);
+        EXPECT_EQ(binarizer.initialize(*out, config), EResult::WriteError);
     }
 
     TempFile source(tiny_text.substr(0, tiny_text.find('\n') + 1) +
@@ -282,9 +210,8 @@ TEST(OsFaults, EveryWriteFailureIsPassedBack) {
     ASSERT_EQ(convert::from_binary_to_ascii(*binary, *text, true), EResult::Success);
     for (size_t at = 0; at < text.contents().size(); ++at) {
         SCOPED_TRACE(at);
-        FaultyStream out({}, Fails::Writing, at);
-        EXPECT_EQ(convert::from_binary_to_ascii(*binary, *out.unbuffered(), true),
-                  EResult::WriteError);
+        FaultyStream out({}, Fails::Writing, at, false);
+        EXPECT_EQ(convert::from_binary_to_ascii(*binary, *out, true), EResult::WriteError);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 
 namespace quarn::test {
@@ -45,6 +47,73 @@ void TempFile::reset(const Bytes& contents) {
         std::fwrite(contents.data(), 1, contents.size(), m_fp) != contents.size())
         throw std::runtime_error("write failed");
     std::rewind(m_fp);
+}
+
+FaultyStream::FaultyStream(Bytes data, Fails fails, size_t fail_at, bool buffered)
+    : m_data(std::move(data)), m_fails(fails), m_fail_at(fail_at) {
+    const cookie_io_functions_t io{&FaultyStream::read, &FaultyStream::write, &FaultyStream::seek,
+                                   nullptr};
+    m_fp = fopencookie(this, fails == Fails::Writing ? "wb" : "rb", io);
+    if (m_fp == nullptr)
+        throw std::runtime_error("fopencookie failed");
+    if (!buffered)
+        std::setvbuf(m_fp, nullptr, _IONBF, 0);
+}
+
+FaultyStream::~FaultyStream() { std::fclose(m_fp); }
+
+ssize_t FaultyStream::read(void* cookie, char* buffer, size_t size) {
+    auto& s = *static_cast<FaultyStream*>(cookie);
+    size_t end = s.m_data.size();
+    if (s.m_fails == Fails::Reading)
+        end = std::min(s.m_fail_at, end);
+    else if (s.m_fails == Fails::ReadingInAll && s.m_position < end)
+        end = std::min(end, s.m_position + (s.m_fail_at - std::min(s.m_fail_at, s.m_bytes_read)));
+    // The bytes before the failure point arrive; the next read fails.
+    if (s.m_position >= end && end < s.m_data.size()) {
+        errno = EIO;
+        return -1;
+    }
+    const size_t n = s.m_position < end ? std::min(size, end - s.m_position) : 0;
+    std::copy_n(s.m_data.begin() + static_cast<long>(s.m_position), n, buffer);
+    s.m_position += n;
+    s.m_bytes_read += n;
+    return static_cast<ssize_t>(n);
+}
+
+ssize_t FaultyStream::write(void* cookie, const char* buffer, size_t size) {
+    auto& s = *static_cast<FaultyStream*>(cookie);
+    // Once full, the device stays full. Unbuffered stdio follows a failed write with one
+    // byte from its own buffer, within the same fwrite: that one is no new write.
+    const bool stdio_retry = s.m_stdio_retry_due && size == 1;
+    s.m_stdio_retry_due = false;
+    if (s.m_write_failed && !stdio_retry)
+        ++s.m_writes_after_failure;
+    if (s.m_write_failed ||
+        (s.m_fails == Fails::Writing && s.m_written.size() + size > s.m_fail_at)) {
+        s.m_stdio_retry_due = !stdio_retry;
+        s.m_write_failed = true;
+        errno = ENOSPC;
+        return -1;
+    }
+    s.m_written.insert(s.m_written.end(), buffer, buffer + size);
+    return static_cast<ssize_t>(size);
+}
+
+int FaultyStream::seek(void* cookie, off64_t* offset, int whence) {
+    auto& s = *static_cast<FaultyStream*>(cookie);
+    if (const size_t index = s.m_seeks++; s.m_fails == Fails::Seeking && index >= s.m_fail_at) {
+        errno = ESPIPE;
+        return -1;
+    }
+    const off64_t base = whence == SEEK_SET   ? 0
+                         : whence == SEEK_CUR ? static_cast<off64_t>(s.m_position)
+                                              : static_cast<off64_t>(s.m_data.size());
+    if (base + *offset < 0)
+        return -1;
+    s.m_position = static_cast<size_t>(base + *offset);
+    *offset = static_cast<off64_t>(s.m_position);
+    return 0;
 }
 
 Bytes bytes(std::initializer_list<int> values) {
