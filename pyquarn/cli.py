@@ -14,9 +14,11 @@ from collections.abc import Iterable, Mapping, Sequence
 from concurrent.futures import Future, ProcessPoolExecutor
 from dataclasses import dataclass
 from pathlib import Path
+from typing import TypeVar
 
 import _quarn
 
+from . import __version__
 from .conversion import ConversionResult, convert, default_output, detect_direction
 from .errors import QuarnError
 from .inspection import FileInfo, info, thumbnails, verify
@@ -27,8 +29,10 @@ EXIT_OK, EXIT_FAILED = 0, 1  # argparse exits with 2 for usage errors
 # Exceptions that describe a bad input file, reported as one line instead of a traceback.
 FileProblem = (QuarnError, OSError, ValueError)
 
+E = TypeVar("E")
 
-def _add_choice[E](
+
+def _add_choice(
     parser: argparse.ArgumentParser, flag: str, members: Mapping[str, E], default: E, help: str
 ) -> None:
     """An option taking a member name of a _quarn enumeration, matched case-insensitively."""
@@ -293,7 +297,7 @@ def build_parser() -> argparse.ArgumentParser:
         description="Convert, inspect and verify binary G-code files.",
         epilog="Exit status: 0 success, 1 a file failed, 2 usage error.",
     )
-    parser.add_argument("--version", action="version", version=f"%(prog)s {_quarn.version()}")
+    parser.add_argument("--version", action="version", version=f"%(prog)s {__version__}")
     commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
 
     conv = commands.add_parser(

@@ -7,6 +7,7 @@ import errno
 import os
 import secrets
 import shutil
+import sys
 import tempfile
 import time
 from dataclasses import dataclass
@@ -24,7 +25,18 @@ ASCII_SUFFIX = ".gcode"
 BINARY_SUFFIX = ".qgcode"
 
 
-class Direction(enum.StrEnum):
+if sys.version_info >= (3, 11):
+    from enum import StrEnum
+else:
+
+    class StrEnum(str, enum.Enum):
+        """What enum.StrEnum is from Python 3.11 on: members are their values as text."""
+
+        def __str__(self) -> str:
+            return str(self.value)
+
+
+class Direction(StrEnum):
     ASCII_TO_BINARY = "ascii to binary"
     BINARY_TO_ASCII = "binary to ascii"
 

@@ -6,6 +6,7 @@ import json
 import os
 import subprocess
 import sys
+from importlib.metadata import version
 from pathlib import Path
 
 import pytest
@@ -44,6 +45,12 @@ def test_console_script_and_help_of_every_command() -> None:
     for command in ("convert", "info", "verify", "thumbnails"):
         run = quarn(command, "--help")
         assert run.returncode == 0 and run.stdout.startswith(f"usage: quarn {command}")
+
+
+def test_version_is_the_distributions() -> None:
+    run = quarn("--version")
+    assert run.returncode == 0
+    assert run.stdout == f"quarn {version('quarn')}\n" == f"quarn {pyquarn.__version__}\n"
 
 
 def test_convert_prints_a_line_per_file(tmp_path: Path) -> None:
