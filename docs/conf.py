@@ -45,3 +45,14 @@ doctest_global_cleanup = """
 _os.chdir(_docs_home)
 _shutil.rmtree(_docs_work)
 """
+
+
+def _quote_module_docstring(app, what, name, obj, options, lines):  # noqa: ANN001, ANN201
+    # The docstring of _quarn is a fixed text written for another documentation tool; it is
+    # shown as it is instead of being parsed.
+    if what == "module" and name == "_quarn" and lines:
+        lines[:] = ["The module's docstring reads::", ""] + ["   " + line for line in lines]
+
+
+def setup(app):  # noqa: ANN001, ANN201
+    app.connect("autodoc-process-docstring", _quote_module_docstring)
