@@ -24,7 +24,11 @@ extensions = [
 
 html_theme = "alabaster"
 html_title = "quarn documentation"
-html_theme_options = {"description": "binary G-code for C++ and Python", "fixed_sidebar": True}
+html_theme_options = {
+    "description": "binary G-code for C++ and Python",
+    "fixed_sidebar": True,
+    "page_width": "1180px",
+}
 exclude_patterns = ["_build"]
 default_role = "py:obj"
 autodoc_member_order = "bysource"
@@ -47,12 +51,14 @@ _shutil.rmtree(_docs_work)
 """
 
 
-def _quote_module_docstring(app, what, name, obj, options, lines):  # noqa: ANN001, ANN201
+def _quote_module_docstring(app, what, name, obj, options, lines):
     # The docstring of _quarn is a fixed text written for another documentation tool; it is
     # shown as it is instead of being parsed.
     if what == "module" and name == "_quarn" and lines:
-        lines[:] = ["The module's docstring reads::", ""] + ["   " + line for line in lines]
+        lines[:] = ["The module's docstring reads:", "", ".. code-block:: text", ""] + [
+            "   " + line for line in lines
+        ]
 
 
-def setup(app):  # noqa: ANN001, ANN201
+def setup(app):
     app.connect("autodoc-process-docstring", _quote_module_docstring)

@@ -9,6 +9,7 @@ import os
 
 from docutils import nodes
 from docutils.statemachine import StringList
+from sphinx.application import Sphinx
 from sphinx.util.docutils import SphinxDirective
 from sphinx.util.nodes import nested_parse_with_titles
 
@@ -38,7 +39,9 @@ def _subcommands(parser: argparse.ArgumentParser) -> dict[str, argparse.Argument
 
 
 def _literal(text: str) -> list[str]:
-    return ["::", ""] + ["   " + line for line in text.rstrip().splitlines()] + [""]
+    return (
+        [".. code-block:: text", ""] + ["   " + line for line in text.rstrip().splitlines()] + [""]
+    )
 
 
 class CommandHelp(SphinxDirective):
@@ -56,6 +59,6 @@ class CommandHelp(SphinxDirective):
         return container.children
 
 
-def setup(app):  # noqa: ANN001, ANN201
+def setup(app: Sphinx) -> dict[str, bool]:
     app.add_directive("quarn-command-help", CommandHelp)
     return {"parallel_read_safe": True, "parallel_write_safe": True}

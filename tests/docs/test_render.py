@@ -81,4 +81,3 @@ def test_page_renders(name: str, title: str, content: str, tmp_path: Path) -> No
     assert (width, height) == (WIDTH, HEIGHT)
     # A page that failed to render (a blank or error page) is one colour from top to bottom.
     assert len(set(rows)) > HEIGHT // 10, "the screenshot is nearly uniform"
-
