@@ -15,7 +15,7 @@ from sphinx.util.nodes import nested_parse_with_titles
 
 from pyquarn.cli import build_parser
 
-HELP_WIDTH = "88"
+HELP_WIDTH = "84"
 
 
 def _help(parser: argparse.ArgumentParser) -> str:
