@@ -13,10 +13,10 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DQUARN_WERROR=ON
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
-.PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck dist wheel-test \
-	format format-check bench fuzz fuzz-smoke clean
+.PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck docs docs-test \
+	dist wheel-test format format-check bench fuzz fuzz-smoke clean
 
-test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test wheel-test
+test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test docs-test wheel-test
 	@echo "all tests passed"
 
 demo: install
@@ -77,6 +77,18 @@ wheel-test: dist
 # options are pyproject.toml's), against the installed stubs of _quarn.
 typecheck: install
 	$(PY) -m mypy
+
+# The documentation site, into build/docs/html: warnings are errors, and every Python example
+# on it runs (Sphinx's doctest builder, each page in a fresh folder with the example files).
+SPHINX = $(VENV)/bin/sphinx-build -q -W --keep-going -d build/docs/doctrees
+docs: install
+	$(SPHINX) -b html docs build/docs/html
+	$(SPHINX) -b doctest docs build/docs/doctest
+
+# The shell examples of the site, and the site opened in headless Chromium (screenshots in
+# build/docs/screenshots).
+docs-test: docs
+	PYTHONSAFEPATH=1 $(PY) -m pytest -q tests/docs
 
 bench: install
 	$(CMAKE) -S . -B build/bench $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DQUARN_BENCH=ON \
