@@ -9,7 +9,7 @@ import sys
 from pathlib import Path
 
 import pytest
-from gcode_files import ThumbnailFormat, thumbnail, valid_file
+from gcode_files import ThumbnailFormat, printer_metadata, thumbnail, valid_file
 from slicer_files import NOT_FROM_THE_SLICER, write_slicer_gcode
 
 import pyquarn
@@ -84,7 +84,9 @@ def test_convert_many_files_in_parallel(tmp_path: Path) -> None:
     binary = SAMPLE
     run = quarn("convert", "-j", 3, "-d", out, *sources, bad, binary)
     assert run.returncode == 1
-    assert [line.split()[1] for line in run.stdout.splitlines()] == [
+    *lines, summary = run.stdout.splitlines()
+    assert summary.startswith("4 converted, 1 failed, ")
+    assert [line.split()[1] for line in lines] == [
         *map(str, sources),
         str(binary),
     ]
@@ -113,7 +115,6 @@ def test_failed_conversion_keeps_the_existing_output(tmp_path: Path) -> None:
     [
         ["convert", "a.gcode", "b.gcode", "-o", "x.qgcode"],
         ["convert", "a.gcode", "-o", "x.qgcode", "-d", "."],
-        ["convert", "a.gcode", "-d", "no-such-folder"],
         ["convert", "a.gcode", "--gcode-compression", "zip"],
         ["convert", "a.gcode", "-j", "0"],
         ["convert", "a.gcode", "sub/a.gcode", "-d", "out"],  # one output for two inputs
@@ -153,9 +154,23 @@ def test_info_table_and_json() -> None:
     assert "  printer_model = T1" in lines
     assert lines[-2:] == ["Thumbnails:", "  PNG 16x16, 463 bytes"]
 
-    run = quarn("info", SAMPLE, "--json")
+    run = quarn("info", "--json", SAMPLE, SAMPLE)
     assert run.returncode == 0
-    assert json.loads(run.stdout) == pyquarn.info(SAMPLE).to_dict()
+    first, second = map(json.loads, run.stdout.splitlines())
+    assert first == second
+    blocks = pyquarn.info(SAMPLE).to_dict()["blocks"]
+    assert [b["type"] for b in first["blocks"]] == [b["type"] for b in blocks]
+    assert first["metadata"]["printer"]["printer_model"] == ["T1"]
+    assert first["metadata"]["file"]["Producer"] == ["quarn sample 0.2.1"]
+    assert first["thumbnails"] == [{"format": "PNG", "width": 16, "height": 16, "size": 463}]
+
+
+def test_info_json_keeps_every_value_of_a_repeated_key(tmp_path: Path) -> None:
+    file = valid_file()
+    file.blocks[1] = printer_metadata((("extruder", "a"), ("model", "m"), ("extruder", "b")))
+    run = quarn("info", "--json", file.write(tmp_path / "two.qgcode"))
+    printer = json.loads(run.stdout)["metadata"]["printer"]
+    assert printer == {"extruder": ["a", "b"], "model": ["m"]}
 
 
 def test_verify_every_file(tmp_path: Path) -> None:
@@ -164,7 +179,10 @@ def test_verify_every_file(tmp_path: Path) -> None:
     assert (run.returncode, run.stdout, run.stderr) == (0, f"ok {SAMPLE}\n", "")
     run = quarn("verify", SAMPLE, bad)
     assert run.returncode == 1 and run.stdout == f"ok {SAMPLE}\n"
-    assert one_error_line(run) == f"quarn: error: {bad}: InvalidChecksum: Invalid checksum"
+    assert one_error_line(run) == (
+        f"quarn: error: {bad}: InvalidChecksum: block 5 at offset 162 fails its checksum: "
+        "the file is damaged"
+    )
 
 
 def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path) -> None:
@@ -186,12 +204,14 @@ def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path)
 
 def bad_inputs(tmp_path: Path) -> dict[str, Path]:
     ascii_file = write_slicer_gcode(tmp_path / "ascii.gcode")
+    empty = tmp_path / "empty"
+    empty.mkdir()
     not_utf8 = tmp_path / os.fsdecode(b"\xff.qgcode")  # the library takes names as UTF-8
     valid_file().write(not_utf8)
     return {
         "not UTF-8 name": not_utf8,
         "missing": tmp_path / "missing.qgcode",
-        "directory": tmp_path,
+        "directory": empty,
         "ascii": ascii_file,
         "corrupt": damaged(tmp_path / "corrupt.qgcode"),
     }
