@@ -86,8 +86,6 @@ def _recode(
             with Writer(output, config=config, metadata=metadata, thumbnails=images) as writer:
                 writer.write_lines(reader.lines())
             written = os.stat(output).st_size
-    if not size and isinstance(source, Path):
-        size = written
     seconds = time.perf_counter() - started
     shown = "<stdout>" if output == STDOUT else output
     ratio = written / size if size else 0.0
