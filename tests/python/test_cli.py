@@ -40,9 +40,10 @@ def test_console_script_and_help_of_every_command() -> None:
     script = Path(sys.executable).with_name("quarn")
     run = subprocess.run([script, "--help"], capture_output=True, text=True)
     assert run.returncode == 0 and "convert" in run.stdout and "thumbnails" in run.stdout
-    for command in ("convert", "info", "verify", "thumbnails"):
+    for command in ("convert", "cat", "edit", "info", "verify", "thumbnails"):
         run = quarn(command, "--help")
         assert run.returncode == 0 and run.stdout.startswith(f"usage: quarn {command}")
+        assert f"example: quarn {command} " in run.stdout
 
 
 def test_convert_prints_a_line_per_file(tmp_path: Path) -> None:
