@@ -55,6 +55,8 @@ def _quarn_problem(path: object, error: QuarnError) -> str:
         return f"{name}{where} fails its checksum: the file is damaged"
     if error.result in _ASCII_HINTS:
         return name + _ASCII_HINTS[error.result]
+    if error.result == EResult.InvalidMagicNumber and error.block is None:
+        return name + "not a binary G-code file (it does not start with GCDE)"
     if error.result == EResult.InvalidAsciiGCodeFile:
         return name + _ascii_problem(path)
     text = f"{where}: {error.message}" if where else error.message

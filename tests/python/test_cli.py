@@ -219,7 +219,9 @@ def bad_inputs(tmp_path: Path) -> dict[str, Path]:
     [
         ("info", "missing", "No such file or directory"),
         ("info", "directory", "Is a directory"),
-        ("info", "ascii", "InvalidMagicNumber"),
+        ("info", "ascii", "InvalidMagicNumber: not a binary G-code file"),
+        ("edit", "ascii", "InvalidMagicNumber: not a binary G-code file"),
+        ("edit", "corrupt", "InvalidChecksum"),
         ("info", "corrupt", "InvalidChecksum"),
         ("verify", "missing", "No such file or directory"),
         ("verify", "directory", "Is a directory"),
