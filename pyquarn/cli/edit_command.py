@@ -8,8 +8,8 @@ from pathlib import Path
 
 from _quarn import EThumbnailFormat
 
+from .. import Thumbnail
 from ..images import image_info
-from ..inspection import Thumbnail
 from ..metadata import KINDS, Metadata, Pair
 from ..reader import Reader
 from ..rewrite import rewrite
