@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import argparse
 import sys
+from collections.abc import Iterator
 from itertools import batched
 from typing import BinaryIO
 
@@ -50,11 +51,22 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
 
 
 def _write_lines(reader: Reader, out: BinaryIO) -> None:
-    # Lines are joined into large writes; the join and encode run in C.
-    for lines in batched(reader.lines(), _LINES_PER_WRITE, strict=False):
+    """Writes the lines in large writes (join and encode run in C); the lines decoded before
+    a fault are written before it is raised."""
+    failure: list[BaseException] = []
+    for lines in batched(_until_failure(reader.lines(), failure), _LINES_PER_WRITE, strict=False):
         text = "\n".join(lines) + "\n"
         try:
             data = text.encode()
         except UnicodeEncodeError:  # bytes that are not UTF-8 come as lone surrogates
             data = text.encode("utf-8", "surrogateescape")
         out.write(data)
+    if failure:
+        raise failure[0]
+
+
+def _until_failure(lines: Iterator[str], failure: list[BaseException]) -> Iterator[str]:
+    try:
+        yield from lines
+    except FileProblem as error:
+        failure.append(error)

@@ -87,3 +87,13 @@ def test_version() -> None:
     run = quarn("--version")
     assert run.returncode == 0
     assert run.stdout.decode() == f"quarn {pyquarn.version()}\n"
+
+
+def test_cat_of_a_truncated_file_writes_its_whole_blocks_then_fails(tmp_path: Path) -> None:
+    file = valid_file(gcode_blocks=[f"G1 X{i}\n" * 3000 for i in range(3)])
+    path = tmp_path / "cut.qgcode"
+    path.write_bytes(file.to_bytes()[: file.offsets()[-1] + 5])
+    run = quarn("cat", path)
+    assert run.returncode == 1
+    assert run.stdout == b"".join(f"G1 X{i}\n".encode() * 3000 for i in range(2))
+    assert run.stderr.decode().startswith(f"quarn: error: {path}: ReadError: the file ends after")
