@@ -12,6 +12,7 @@ from gcode_files import ThumbnailFormat, printer_metadata, thumbnail, valid_file
 from slicer_files import NOT_FROM_THE_SLICER, write_slicer_gcode
 
 import pyquarn
+from pyquarn.images import image_info
 
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
@@ -245,3 +246,21 @@ def test_bad_input_gives_one_line_and_exit_1(
     shown = str(path).encode("utf-8", "backslashreplace").decode()
     assert line.startswith(f"quarn: error: {shown}: ") and message in line
     assert not (tmp_path / "images").exists() and not (tmp_path / "corrupt.gcode").exists()
+
+
+def test_thumbnails_png_turns_qoi_into_png(tmp_path: Path) -> None:
+    # A 2x1 QOI image: two RGB pixels, then the end marker.
+    qoi = b"qoif" + (2).to_bytes(4) + (1).to_bytes(4) + bytes([3, 0])
+    qoi += bytes([0xFE, 255, 0, 0, 0xFE, 0, 0, 255]) + bytes(7) + b"\x01"
+    jpg = b"jpg bytes"
+    source = valid_file(
+        thumbnails=[
+            thumbnail(qoi, 2, 1, format=ThumbnailFormat.QOI),
+            thumbnail(jpg, 4, 3, format=ThumbnailFormat.JPG),
+        ]
+    ).write(tmp_path / "part.qgcode")
+    run = quarn("thumbnails", source, "-o", tmp_path / "out", "--png")
+    assert run.returncode == 0, run.stderr
+    png = tmp_path / "out" / "part_1_2x1.png"
+    assert image_info(png.read_bytes()) == ("PNG", 2, 1)
+    assert (tmp_path / "out" / "part_2_4x3.jpg").read_bytes() == jpg
