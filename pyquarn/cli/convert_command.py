@@ -63,7 +63,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
 
 def _jobs(text: str) -> int:
     if text == "auto":
-        return os.cpu_count() or 1
+        return os.process_cpu_count() or 1  # the cores this process may use
     try:
         count = int(text)
     except ValueError:
