@@ -8,6 +8,7 @@ import sys
 from collections.abc import Iterator
 from concurrent.futures import Executor, Future, ThreadPoolExecutor
 from pathlib import Path
+from typing import BinaryIO
 
 from ..conversion import Direction, default_output
 from .converting import STDOUT, Outcome, Output, Target, convert_one, is_binary
@@ -81,6 +82,8 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
         parser.error("-o/--output takes one input file; use -d/--directory for several")
     settings = Settings.from_args(args)
     messages = Messages(data_on_stdout=args.output == STDOUT)
+    if args.output == STDOUT:
+        _refuse_binary_on_a_terminal(inputs[0].path, args.to, parser)
     jobs = [(item, _output_for(item, args)) for item in inputs]
     _refuse_clashes(jobs, parser, recode=args.to == "binary")
     if args.directory is not None:
@@ -110,6 +113,8 @@ def _run_stdin(
     if args.directory is not None:
         parser.error("-d/--directory takes files; standard input goes to -o or stdout")
     output: Output = STDOUT if args.output in (None, STDOUT) else Path(args.output)
+    if output == STDOUT:
+        _refuse_binary_on_a_terminal(sys.stdin.buffer, args.to, parser)
     messages = Messages(data_on_stdout=output == STDOUT)
     outcome = convert_one(sys.stdin.buffer, output, args.to, Settings.from_args(args))
     if outcome.problem is not None:
@@ -118,6 +123,20 @@ def _run_stdin(
     assert outcome.line is not None
     messages.say(outcome.line)
     return EXIT_OK
+
+
+def _refuse_binary_on_a_terminal(
+    source: Path | BinaryIO, to: Target, parser: argparse.ArgumentParser
+) -> None:
+    """Binary G-code would garble a terminal (as compressors refuse to, for their output)."""
+    if not sys.stdout.isatty():
+        return
+    try:
+        binary = is_binary(source)
+    except OSError:
+        return  # the conversion reports it
+    if to == "binary" or (to == "auto" and not binary):
+        parser.error("binary G-code is not written to a terminal: redirect it or use -o FILE")
 
 
 def _output_for(item: Input, args: argparse.Namespace) -> Output:

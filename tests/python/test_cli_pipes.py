@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import os
+import pty
 import subprocess
 import sys
 from pathlib import Path
@@ -97,3 +99,24 @@ def test_cat_of_a_truncated_file_writes_its_whole_blocks_then_fails(tmp_path: Pa
     assert run.returncode == 1
     assert run.stdout == b"".join(f"G1 X{i}\n".encode() * 3000 for i in range(2))
     assert run.stderr.decode().startswith(f"quarn: error: {path}: ReadError: the file ends after")
+
+
+@pytest.mark.parametrize(
+    ("args", "refused"),
+    [
+        (["convert", "PART", "-o", "-"], True),
+        (["convert", "SAMPLE", "-o", "-", "--to", "binary"], True),
+        (["convert", "SAMPLE", "-o", "-"], False),
+    ],
+)
+def test_binary_output_is_not_written_to_a_terminal(
+    tmp_path: Path, args: list[str], refused: bool
+) -> None:
+    part = write_slicer_gcode(tmp_path / "part.gcode")
+    named = [{"PART": part, "SAMPLE": SAMPLE}.get(arg, arg) for arg in args]
+    primary, secondary = pty.openpty()
+    run = subprocess.run([*QUARN, *map(str, named)], stdout=secondary, stderr=subprocess.PIPE)
+    os.close(secondary)
+    os.close(primary)
+    assert run.returncode == (2 if refused else 0)
+    assert ("not written to a terminal" in run.stderr.decode()) == refused
