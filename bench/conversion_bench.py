@@ -91,7 +91,7 @@ def measure(source: Path, work: Path) -> dict:
 
     payloads = meatpacked_payloads(source, work)
     compressed = [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads]
-    compress = best(
+    compress = best_of(
         lambda: [heatshrink2.compress(p, window_sz2=12, lookahead_sz2=4) for p in payloads], 1
     )
     decompress = best(
