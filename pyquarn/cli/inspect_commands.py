@@ -9,10 +9,11 @@ from collections.abc import Iterable
 from pathlib import Path
 from typing import Any
 
-from _quarn import EThumbnailFormat
+from _quarn import EBlockType, EThumbnailFormat
 
 from ..images import decode_qoi, encode_png
 from ..inspection import FileInfo, Pairs, info, thumbnails, verify
+from ..summary import Summary, format_summary, summarize
 from .diagnostics import FileProblem, describe
 from .inputs import BINARY_SUFFIXES, expand
 from .messages import EXIT_FAILED, EXIT_OK, Messages
@@ -32,10 +33,11 @@ def _add_files(parser: argparse.ArgumentParser) -> None:
 def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
     show = commands.add_parser(
         "info",
-        help="show the blocks and metadata of binary files",
-        description="Show the header, the blocks, the metadata and the thumbnails of each "
-        "binary G-code file (a folder stands for its .qgcode files). With --json, one JSON "
-        'object per file, each on its own line; its "metadata" maps each kind (file, '
+        help="show the summary, blocks and metadata of binary files",
+        description="Show the header, a summary (printer, estimated time, filament, ...), the "
+        "blocks, the metadata and the thumbnails of each binary G-code file (a folder stands "
+        "for its .qgcode files). With --json, one JSON object per file, each on its own line; "
+        'its "summary" holds the summary\'s facts and its "metadata" maps each kind (file, '
         "printer, print, slicer) to an object from each key to the list of its values in "
         "file order, so a repeated key keeps every value.",
         epilog="example: quarn info --json part.qgcode | jq '.metadata.printer'",
@@ -67,11 +69,23 @@ def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -
     thumbs.set_defaults(run=run_thumbnails)
 
 
+_KINDS = {
+    "file": EBlockType.FileMetadata,
+    "printer": EBlockType.PrinterMetadata,
+    "print": EBlockType.PrintMetadata,
+    "slicer": EBlockType.SlicerMetadata,
+}
+
+
 def _values_by_key(pairs: Pairs) -> dict[str, list[str]]:
     out: dict[str, list[str]] = {}
     for key, value in pairs:
         out.setdefault(key, []).append(value)
     return out
+
+
+def file_summary(file: FileInfo) -> Summary:
+    return summarize({kind: file.metadata(block_type) for kind, block_type in _KINDS.items()})
 
 
 def info_json(file: FileInfo) -> dict[str, Any]:
@@ -85,6 +99,7 @@ def info_json(file: FileInfo) -> dict[str, Any]:
             kind = block.type.name.removesuffix("Metadata").lower()
             kinds[kind] = plain["metadata"]
     data["metadata"] = kinds
+    data["summary"] = file_summary(file).to_dict()
     data["thumbnails"] = [
         {"format": t.format.name, "width": t.width, "height": t.height, "size": t.size}
         for t in file.thumbnails
@@ -117,10 +132,12 @@ def format_info(file: FileInfo) -> str:
         return "  " + "  ".join(cells).rstrip()
 
     encoding = "none" if file.gcode_encoding is None else file.gcode_encoding.name
+    summary = [f"  {text}" for text in format_summary(file_summary(file))]
     lines = [
         f"{file.path}: binary G-code version {file.version}, checksum "
         f"{file.checksum_type.name}, {file.size:,} bytes, {len(file.blocks)} blocks, "
         f"G-code encoding {encoding}",
+        *(["", *summary] if summary else []),
         "",
         line(heading),
         *(line(row) for row in rows),

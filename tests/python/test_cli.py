@@ -155,9 +155,15 @@ def test_info_table_and_json() -> None:
         f"{SAMPLE}: binary G-code version 1, checksum CRC32, 951 bytes, 8 blocks, "
         "G-code encoding none"
     )
-    assert lines[2].split() == ["#", "offset", "type", "compression", "data", "stored", "size"]
-    assert lines[3].split() == ["0", "10", "FileMetadata", "none", "28", "28", "42"]
-    assert lines[7].split() == ["4", "730", "SlicerMetadata", "Deflate", "53", "47", "65"]
+    # The summary comes first, then the blocks.
+    heading = ["#", "offset", "type", "compression", "data", "stored", "size"]
+    table = [line.split() for line in lines].index(heading)
+    summary = [line.split() for line in lines[2 : table - 1]]
+    assert ["Printer", "T1"] in summary
+    assert ["Estimated", "time", "12", "min", "05", "s"] in summary
+    assert ["Filament", "3.68", "g", "(1,234.6", "mm)", "PLA"] in summary
+    assert lines[table + 1].split() == ["0", "10", "FileMetadata", "none", "28", "28", "42"]
+    assert lines[table + 5].split() == ["4", "730", "SlicerMetadata", "Deflate", "53", "47", "65"]
     assert "  Producer = quarn sample 0.2.1" in lines
     assert "  printer_model = T1" in lines
     assert lines[-2:] == ["Thumbnails:", "  PNG 16x16, 463 bytes"]
@@ -171,6 +177,8 @@ def test_info_table_and_json() -> None:
     assert first["metadata"]["printer"]["printer_model"] == ["T1"]
     assert first["metadata"]["file"]["Producer"] == ["quarn sample 0.2.1"]
     assert first["thumbnails"] == [{"format": "PNG", "width": 16, "height": 16, "size": 463}]
+    assert first["summary"]["printer_model"] == "T1"
+    assert first["summary"]["estimated_time"] == 725.0
 
 
 def test_info_json_keeps_every_value_of_a_repeated_key(tmp_path: Path) -> None:

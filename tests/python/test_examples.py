@@ -28,4 +28,5 @@ def test_typed_usage_walks_and_verifies_the_sample(tmp_path: Path) -> None:
     assert run.returncode == 0, run.stderr
     lines = run.stdout.splitlines()
     assert lines[0].startswith("FileMetadata at 10, ")
-    assert lines[-1].startswith("Success: ")
+    assert lines[-2] == "binary, first line 'M140 S60'"
+    assert lines[-1] == "Success"
