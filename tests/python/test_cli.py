@@ -265,7 +265,7 @@ def test_bad_input_gives_one_line_and_exit_1(
 
 def test_thumbnails_png_turns_qoi_into_png(tmp_path: Path) -> None:
     # A 2x1 QOI image: two RGB pixels, then the end marker.
-    qoi = b"qoif" + (2).to_bytes(4) + (1).to_bytes(4) + bytes([3, 0])
+    qoi = b"qoif" + (2).to_bytes(4, "big") + (1).to_bytes(4, "big") + bytes([3, 0])
     qoi += bytes([0xFE, 255, 0, 0, 0xFE, 0, 0, 255]) + bytes(7) + b"\x01"
     jpg = b"jpg bytes"
     source = valid_file(
