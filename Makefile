@@ -13,10 +13,10 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 	-DQUARN_WERROR=ON
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
-.PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck format format-check \
-	bench fuzz fuzz-smoke clean
+.PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck docs docs-test \
+	dist wheel-test format format-check bench fuzz fuzz-smoke clean
 
-test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test
+test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test docs-test wheel-test
 	@echo "all tests passed"
 
 demo: install
@@ -62,10 +62,33 @@ cpp-package: cpp-test
 py-test: install cpp-test
 	QUARN_DEV_BUILD=$(abspath build/dev) $(PY) -m pytest -q tests/python
 
+# The release files in dist/: the sdist and a manylinux wheel per supported interpreter,
+# each built from the sdist in an empty folder (see tools/build-dist).
+PYTHONS := 3.10 3.11 3.12 3.13
+dist: setup
+	tools/build-dist $(PYTHONS)
+
+# Each wheel installed in a fresh environment of its interpreter, without compiling, and the
+# whole Python suite run against it (TESTS="test_x.py ..." for some files only).
+wheel-test: dist
+	tools/test-wheels $(PYTHONS)
+
 # mypy --strict on pyquarn, every example and the programs the tests run (the list and the
 # options are pyproject.toml's), against the installed stubs of _quarn.
 typecheck: install
 	$(PY) -m mypy
+
+# The documentation site, into build/docs/html: warnings are errors, and every Python example
+# on it runs (Sphinx's doctest builder, each page in a fresh folder with the example files).
+SPHINX = $(VENV)/bin/sphinx-build -q -W --keep-going -d build/docs/doctrees
+docs: install
+	$(SPHINX) -b html docs build/docs/html
+	$(SPHINX) -b doctest docs build/docs/doctest
+
+# The shell examples of the site, and the site opened in headless Chromium (screenshots in
+# build/docs/screenshots).
+docs-test: docs
+	PYTHONSAFEPATH=1 $(PY) -m pytest -q tests/docs
 
 bench: install
 	$(CMAKE) -S . -B build/bench $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DQUARN_BENCH=ON \
@@ -97,4 +120,4 @@ format-check: setup
 	$(VENV)/bin/ruff check .
 
 clean:
-	rm -rf build
+	rm -rf build dist

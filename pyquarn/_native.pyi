@@ -1,12 +1,12 @@
 # Types of pyquarn._native, the helper extension of pyquarn (internal).
 from collections.abc import Iterable
-from typing import Any
+from typing import Any, TypeAlias
 
 import _quarn
 
-type Header = tuple[int, int, int, int, int, int]
-type Pairs = list[tuple[str, str]]
-type ThumbnailFields = tuple[int, int, int, bytes]
+Header: TypeAlias = tuple[int, int, int, int, int, int]
+Pairs: TypeAlias = list[tuple[str, str]]
+ThumbnailFields: TypeAlias = tuple[int, int, int, bytes]
 
 class Stream:
     @staticmethod

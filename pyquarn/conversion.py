@@ -7,6 +7,7 @@ import errno
 import os
 import secrets
 import shutil
+import sys
 import tempfile
 import time
 from dataclasses import dataclass
@@ -15,8 +16,8 @@ from typing import IO
 
 import _quarn
 
-from .errors import QuarnError, check
-from .handles import StrPath, as_path, open_handle, starts_with_magic
+from . import _native
+from .handles import StrPath, as_path, starts_with_magic
 from .object_conversion import convert_objects
 from .sources import is_file_object, is_path
 
@@ -24,7 +25,18 @@ ASCII_SUFFIX = ".gcode"
 BINARY_SUFFIX = ".qgcode"
 
 
-class Direction(enum.StrEnum):
+if sys.version_info >= (3, 11):
+    from enum import StrEnum
+else:
+
+    class StrEnum(str, enum.Enum):
+        """What enum.StrEnum is from Python 3.11 on: members are their values as text."""
+
+        def __str__(self) -> str:
+            return str(self.value)
+
+
+class Direction(StrEnum):
     ASCII_TO_BINARY = "ascii to binary"
     BINARY_TO_ASCII = "binary to ascii"
 
@@ -140,20 +152,29 @@ def _convert_into(
     config: _quarn.BinarizerConfig | None,
     verify: bool,
 ) -> None:
-    with open_handle(source, "rb") as infile, open_handle(temporary, "wb") as outfile:
-        if direction is Direction.ASCII_TO_BINARY:
-            chosen = _quarn.get_config() if config is None else config
-            result = _quarn.from_ascii_to_binary(infile, outfile, chosen)
-        else:
-            result = _quarn.from_binary_to_ascii(infile, outfile, verify)
-        check(result, source)
+    # Native streams: the conversion runs with the interpreter lock released, so that
+    # threads convert files in parallel.
+    infile = _native.Stream.from_path(os.fsencode(source), "rb")
+    try:
+        outfile = _native.Stream.from_path(os.fsencode(temporary), "wb")
+        try:
+            if direction is Direction.ASCII_TO_BINARY:
+                chosen = _quarn.get_config() if config is None else config
+                _native.ascii_to_binary(infile, outfile, chosen, source)
+            else:
+                _native.binary_to_ascii(infile, outfile, verify, source)
+        finally:
+            outfile.close()
+    finally:
+        infile.close()
     if verify and direction is Direction.ASCII_TO_BINARY:
         # Closing flushes the last buffered bytes and a failure there is not reported, so
         # the written file is read back before it may replace anything.
-        with open_handle(temporary, "rb") as written:
-            result = _quarn.is_valid_binary_gcode(written, True)
-        if result != _quarn.EResult.Success:
-            raise QuarnError(result, output)
+        written = _native.Stream.from_path(os.fsencode(temporary), "rb")
+        try:
+            _native.is_valid_binary(written, output)
+        finally:
+            written.close()
 
 
 def _sync(path: Path) -> None:

@@ -12,10 +12,11 @@ import os
 from collections.abc import Iterator
 from contextlib import contextmanager
 from pathlib import Path
+from typing import TypeAlias
 
 import _quarn
 
-type StrPath = str | os.PathLike[str]
+StrPath: TypeAlias = str | os.PathLike[str]
 
 
 @contextmanager

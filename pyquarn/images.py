@@ -9,7 +9,10 @@ from __future__ import annotations
 
 import struct
 import zlib
-from collections.abc import Buffer
+from typing import TYPE_CHECKING
+
+if TYPE_CHECKING:
+    from typing_extensions import Buffer  # collections.abc.Buffer from Python 3.12 on
 
 QOI_MAGIC = b"qoif"
 QOI_HEADER_SIZE = 14

@@ -2,12 +2,14 @@
 
 from __future__ import annotations
 
+from typing import TypeAlias
+
 import _quarn
 
 from . import _native
 from .sources import MAGIC
 
-type BytesLike = bytes | bytearray | memoryview
+BytesLike: TypeAlias = bytes | bytearray | memoryview
 
 
 def to_binary(data: BytesLike, config: _quarn.BinarizerConfig | None = None) -> bytes:

@@ -3,11 +3,11 @@
 from __future__ import annotations
 
 from collections.abc import Iterable, Iterator, Mapping
-from typing import Any
+from typing import Any, TypeAlias
 
 KINDS = ("file", "printer", "print", "slicer")
 
-type Pair = tuple[str, str]
+Pair: TypeAlias = tuple[str, str]
 
 
 class MetadataPairs(Mapping[str, str]):

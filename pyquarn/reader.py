@@ -10,7 +10,10 @@ from __future__ import annotations
 
 from collections.abc import Iterable, Iterator
 from types import TracebackType
-from typing import Literal, Self
+from typing import TYPE_CHECKING, Literal
+
+if TYPE_CHECKING:  # Python 3.11 has it in typing
+    from typing_extensions import Self
 
 import _quarn
 from _quarn import CompressionType, EBlockType, EResult, EThumbnailFormat

@@ -8,7 +8,10 @@ import os
 import shutil
 import tempfile
 from dataclasses import dataclass
-from typing import IO, Any, TypeIs
+from typing import IO, TYPE_CHECKING, Any, TypeAlias
+
+if TYPE_CHECKING:  # Python 3.13 has it in typing
+    from typing_extensions import TypeIs
 
 from . import _native
 
@@ -17,7 +20,7 @@ MAGIC = b"GCDE"
 # stand at its end): it is kept in memory up to this size, beyond it in a temporary file.
 SPOOL_IN_MEMORY = 16 << 20
 
-type Source = str | os.PathLike[str] | bytes | bytearray | memoryview | IO[bytes]
+Source: TypeAlias = str | os.PathLike[str] | bytes | bytearray | memoryview | IO[bytes]
 
 
 @dataclass

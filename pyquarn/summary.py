@@ -14,12 +14,14 @@ import math
 import re
 from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import asdict, dataclass
-from datetime import UTC, datetime, timedelta
+from datetime import datetime, timedelta, timezone
 from typing import Any
 
 from _quarn import EThumbnailFormat
 
 from .thumbnail import Thumbnail, _thumbnail_format
+
+UTC = timezone.utc  # datetime.UTC from Python 3.11 on
 
 # A kind's metadata: a mapping of key to value, or (key, value) pairs in file order.
 KindMetadata = Mapping[str, str] | Iterable[tuple[str, str]]

@@ -2,13 +2,15 @@
 
 from __future__ import annotations
 
-from collections.abc import Buffer
 from dataclasses import dataclass
-from typing import Any, NamedTuple
+from typing import TYPE_CHECKING, Any, NamedTuple
 
 from _quarn import EThumbnailFormat
 
 from .images import decode_qoi, encode_png, image_info
+
+if TYPE_CHECKING:
+    from typing_extensions import Buffer  # collections.abc.Buffer from Python 3.12 on
 
 MAX_DIMENSION = 0xFFFF  # width and height are stored in 16 bits
 
@@ -94,9 +96,18 @@ class Thumbnail:
             if not isinstance(number, int) or isinstance(number, bool):
                 raise TypeError(f"thumbnail {name} must be an int, not {_describe(number)}")
         _check_dimensions(width, height)
-        if isinstance(data, str) or not isinstance(data, Buffer):
+        if isinstance(data, str) or not _is_buffer(data):
             raise TypeError(f"thumbnail data must be bytes, not {_describe(data)}")
         return cls(_thumbnail_format(format_), width, height, bytes(data))
+
+
+def _is_buffer(value: object) -> bool:
+    """Whether `value` exposes the buffer protocol (isinstance of Buffer needs Python 3.12)."""
+    try:
+        with memoryview(value):  # type: ignore[arg-type]
+            return True
+    except TypeError:
+        return False
 
 
 def _thumbnail_format(value: Any) -> EThumbnailFormat:

@@ -6,7 +6,10 @@ import os
 from collections.abc import Iterable, Mapping
 from pathlib import Path
 from types import TracebackType
-from typing import IO, Any, Self
+from typing import IO, TYPE_CHECKING, Any, TypeAlias
+
+if TYPE_CHECKING:  # Python 3.11 has it in typing
+    from typing_extensions import Self
 
 import _quarn
 
@@ -16,8 +19,8 @@ from .metadata import KINDS, pairs_of
 from .sources import is_file_object, is_path
 from .thumbnail import Thumbnail
 
-type Target = str | os.PathLike[str] | IO[bytes]
-type ThumbnailLike = Thumbnail | tuple[Any, int, int, bytes]
+Target: TypeAlias = str | os.PathLike[str] | IO[bytes]
+ThumbnailLike: TypeAlias = Thumbnail | tuple[Any, int, int, bytes]
 
 
 class Writer:

@@ -3,16 +3,17 @@
 from __future__ import annotations
 
 import json
-import os
 import subprocess
 import sys
+from importlib.metadata import version
 from pathlib import Path
 
 import pytest
-from gcode_files import ThumbnailFormat, thumbnail, valid_file
+from gcode_files import ThumbnailFormat, printer_metadata, thumbnail, valid_file
 from slicer_files import NOT_FROM_THE_SLICER, write_slicer_gcode
 
 import pyquarn
+from pyquarn.images import image_info
 
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
@@ -41,9 +42,16 @@ def test_console_script_and_help_of_every_command() -> None:
     script = Path(sys.executable).with_name("quarn")
     run = subprocess.run([script, "--help"], capture_output=True, text=True)
     assert run.returncode == 0 and "convert" in run.stdout and "thumbnails" in run.stdout
-    for command in ("convert", "info", "verify", "thumbnails"):
+    for command in ("convert", "cat", "edit", "info", "verify", "thumbnails"):
         run = quarn(command, "--help")
         assert run.returncode == 0 and run.stdout.startswith(f"usage: quarn {command}")
+        assert f"example: quarn {command} " in run.stdout
+
+
+def test_version_is_the_distributions() -> None:
+    run = quarn("--version")
+    assert run.returncode == 0
+    assert run.stdout == f"quarn {version('quarn')}\n" == f"quarn {pyquarn.__version__}\n"
 
 
 def test_convert_prints_a_line_per_file(tmp_path: Path) -> None:
@@ -84,7 +92,9 @@ def test_convert_many_files_in_parallel(tmp_path: Path) -> None:
     binary = SAMPLE
     run = quarn("convert", "-j", 3, "-d", out, *sources, bad, binary)
     assert run.returncode == 1
-    assert [line.split()[1] for line in run.stdout.splitlines()] == [
+    *lines, summary = run.stdout.splitlines()
+    assert summary.startswith("4 converted, 1 failed, ")
+    assert [line.split()[1] for line in lines] == [
         *map(str, sources),
         str(binary),
     ]
@@ -113,7 +123,6 @@ def test_failed_conversion_keeps_the_existing_output(tmp_path: Path) -> None:
     [
         ["convert", "a.gcode", "b.gcode", "-o", "x.qgcode"],
         ["convert", "a.gcode", "-o", "x.qgcode", "-d", "."],
-        ["convert", "a.gcode", "-d", "no-such-folder"],
         ["convert", "a.gcode", "--gcode-compression", "zip"],
         ["convert", "a.gcode", "-j", "0"],
         ["convert", "a.gcode", "sub/a.gcode", "-d", "out"],  # one output for two inputs
@@ -146,16 +155,38 @@ def test_info_table_and_json() -> None:
         f"{SAMPLE}: binary G-code version 1, checksum CRC32, 951 bytes, 8 blocks, "
         "G-code encoding none"
     )
-    assert lines[2].split() == ["#", "offset", "type", "compression", "data", "stored", "size"]
-    assert lines[3].split() == ["0", "10", "FileMetadata", "none", "28", "28", "42"]
-    assert lines[7].split() == ["4", "730", "SlicerMetadata", "Deflate", "53", "47", "65"]
+    # The summary comes first, then the blocks.
+    heading = ["#", "offset", "type", "compression", "data", "stored", "size"]
+    table = [line.split() for line in lines].index(heading)
+    summary = [line.split() for line in lines[2 : table - 1]]
+    assert ["Printer", "T1"] in summary
+    assert ["Estimated", "time", "12", "min", "05", "s"] in summary
+    assert ["Filament", "3.68", "g", "(1,234.6", "mm)", "PLA"] in summary
+    assert lines[table + 1].split() == ["0", "10", "FileMetadata", "none", "28", "28", "42"]
+    assert lines[table + 5].split() == ["4", "730", "SlicerMetadata", "Deflate", "53", "47", "65"]
     assert "  Producer = quarn sample 0.2.1" in lines
     assert "  printer_model = T1" in lines
     assert lines[-2:] == ["Thumbnails:", "  PNG 16x16, 463 bytes"]
 
-    run = quarn("info", SAMPLE, "--json")
+    run = quarn("info", "--json", SAMPLE, SAMPLE)
     assert run.returncode == 0
-    assert json.loads(run.stdout) == pyquarn.info(SAMPLE).to_dict()
+    first, second = map(json.loads, run.stdout.splitlines())
+    assert first == second
+    blocks = pyquarn.info(SAMPLE).to_dict()["blocks"]
+    assert [b["type"] for b in first["blocks"]] == [b["type"] for b in blocks]
+    assert first["metadata"]["printer"]["printer_model"] == ["T1"]
+    assert first["metadata"]["file"]["Producer"] == ["quarn sample 0.2.1"]
+    assert first["thumbnails"] == [{"format": "PNG", "width": 16, "height": 16, "size": 463}]
+    assert first["summary"]["printer_model"] == "T1"
+    assert first["summary"]["estimated_time"] == 725.0
+
+
+def test_info_json_keeps_every_value_of_a_repeated_key(tmp_path: Path) -> None:
+    file = valid_file()
+    file.blocks[1] = printer_metadata((("extruder", "a"), ("model", "m"), ("extruder", "b")))
+    run = quarn("info", "--json", file.write(tmp_path / "two.qgcode"))
+    printer = json.loads(run.stdout)["metadata"]["printer"]
+    assert printer == {"extruder": ["a", "b"], "model": ["m"]}
 
 
 def test_verify_every_file(tmp_path: Path) -> None:
@@ -164,7 +195,10 @@ def test_verify_every_file(tmp_path: Path) -> None:
     assert (run.returncode, run.stdout, run.stderr) == (0, f"ok {SAMPLE}\n", "")
     run = quarn("verify", SAMPLE, bad)
     assert run.returncode == 1 and run.stdout == f"ok {SAMPLE}\n"
-    assert one_error_line(run) == f"quarn: error: {bad}: InvalidChecksum: Invalid checksum"
+    assert one_error_line(run) == (
+        f"quarn: error: {bad}: InvalidChecksum: block 5 at offset 162 fails its checksum: "
+        "the file is damaged"
+    )
 
 
 def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path) -> None:
@@ -186,12 +220,11 @@ def test_thumbnails_are_written_with_format_and_size_in_the_name(tmp_path: Path)
 
 def bad_inputs(tmp_path: Path) -> dict[str, Path]:
     ascii_file = write_slicer_gcode(tmp_path / "ascii.gcode")
-    not_utf8 = tmp_path / os.fsdecode(b"\xff.qgcode")  # the library takes names as UTF-8
-    valid_file().write(not_utf8)
+    empty = tmp_path / "empty"
+    empty.mkdir()
     return {
-        "not UTF-8 name": not_utf8,
         "missing": tmp_path / "missing.qgcode",
-        "directory": tmp_path,
+        "directory": empty,
         "ascii": ascii_file,
         "corrupt": damaged(tmp_path / "corrupt.qgcode"),
     }
@@ -202,7 +235,9 @@ def bad_inputs(tmp_path: Path) -> dict[str, Path]:
     [
         ("info", "missing", "No such file or directory"),
         ("info", "directory", "Is a directory"),
-        ("info", "ascii", "InvalidMagicNumber"),
+        ("info", "ascii", "InvalidMagicNumber: not a binary G-code file"),
+        ("edit", "ascii", "InvalidMagicNumber: not a binary G-code file"),
+        ("edit", "corrupt", "InvalidChecksum"),
         ("info", "corrupt", "InvalidChecksum"),
         ("verify", "missing", "No such file or directory"),
         ("verify", "directory", "Is a directory"),
@@ -213,7 +248,6 @@ def bad_inputs(tmp_path: Path) -> dict[str, Path]:
         ("convert", "missing", "No such file or directory"),
         ("convert", "directory", "Is a directory"),
         ("convert", "corrupt", "InvalidChecksum"),
-        ("convert", "not UTF-8 name", "valid UTF-8"),
     ],
 )
 def test_bad_input_gives_one_line_and_exit_1(
@@ -227,3 +261,21 @@ def test_bad_input_gives_one_line_and_exit_1(
     shown = str(path).encode("utf-8", "backslashreplace").decode()
     assert line.startswith(f"quarn: error: {shown}: ") and message in line
     assert not (tmp_path / "images").exists() and not (tmp_path / "corrupt.gcode").exists()
+
+
+def test_thumbnails_png_turns_qoi_into_png(tmp_path: Path) -> None:
+    # A 2x1 QOI image: two RGB pixels, then the end marker.
+    qoi = b"qoif" + (2).to_bytes(4, "big") + (1).to_bytes(4, "big") + bytes([3, 0])
+    qoi += bytes([0xFE, 255, 0, 0, 0xFE, 0, 0, 255]) + bytes(7) + b"\x01"
+    jpg = b"jpg bytes"
+    source = valid_file(
+        thumbnails=[
+            thumbnail(qoi, 2, 1, format=ThumbnailFormat.QOI),
+            thumbnail(jpg, 4, 3, format=ThumbnailFormat.JPG),
+        ]
+    ).write(tmp_path / "part.qgcode")
+    run = quarn("thumbnails", source, "-o", tmp_path / "out", "--png")
+    assert run.returncode == 0, run.stderr
+    png = tmp_path / "out" / "part_1_2x1.png"
+    assert image_info(png.read_bytes()) == ("PNG", 2, 1)
+    assert (tmp_path / "out" / "part_2_4x3.jpg").read_bytes() == jpg

@@ -6,7 +6,7 @@ from __future__ import annotations
 import json
 from collections.abc import Iterator, Mapping
 from dataclasses import replace
-from datetime import UTC, datetime, timedelta
+from datetime import datetime, timedelta, timezone
 from pathlib import Path
 
 import pytest
@@ -20,6 +20,8 @@ from pyquarn.summary import (
     format_summary,
     summarize,
 )
+
+UTC = timezone.utc  # datetime.UTC from Python 3.11 on
 
 ROOT = Path(__file__).resolve().parents[2]
 BRACKET = ROOT / "examples" / "bracket.gcode"
