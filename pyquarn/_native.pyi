@@ -8,6 +8,11 @@ Header: TypeAlias = tuple[int, int, int, int, int, int]
 Pairs: TypeAlias = list[tuple[str, str]]
 ThumbnailFields: TypeAlias = tuple[int, int, int, bytes]
 
+# How streams over file objects are made: "fopencookie", "funopen" or "spooled" (through a
+# temporary file: a read stream copies the object's bytes when it is made, a write stream
+# gives the object its bytes when it is closed).
+FILE_OBJECT_STREAMS: str
+
 class Stream:
     @staticmethod
     def from_path(path: bytes, mode: str) -> Stream: ...

@@ -86,8 +86,9 @@ def convert_objects(
 def _size(source: OpenedSource, original: Any) -> int:
     if is_path(original):
         return os.stat(original).st_size
+    # From where the stream starts: a spooled stream has read the object already.
     file = source.spool if source.spool is not None else original
     here = file.tell()
     end = file.seek(0, os.SEEK_END)
     file.seek(here)
-    return int(end - here)
+    return int(end - source.start)

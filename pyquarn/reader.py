@@ -9,16 +9,13 @@ binary would see it.
 from __future__ import annotations
 
 from collections.abc import Iterable, Iterator
-from types import TracebackType
-from typing import TYPE_CHECKING, Literal
-
-if TYPE_CHECKING:  # Python 3.11 has it in typing
-    from typing_extensions import Self
+from typing import Literal
 
 import _quarn
 from _quarn import CompressionType, EBlockType, EResult, EThumbnailFormat
 
 from . import _native
+from .closing import Closable
 from .errors import QuarnError
 from .inspection import BlockInfo, ThumbnailInfo
 from .metadata import KINDS, Metadata, Pair
@@ -44,7 +41,7 @@ _ORDER: dict[str, dict[EBlockType, str]] = {
 }
 
 
-class Reader:
+class Reader(Closable):
     """An open G-code file; see `pyquarn.open`. Close it (or use `with`) when done."""
 
     format: Literal["binary", "ascii"]
@@ -123,21 +120,6 @@ class Reader:
     @property
     def closed(self) -> bool:
         return self._source is None
-
-    def _check_open(self) -> None:
-        if self._source is None:
-            raise ValueError("I/O operation on closed file")
-
-    def __enter__(self) -> Self:
-        return self
-
-    def __exit__(
-        self,
-        kind: type[BaseException] | None,
-        value: BaseException | None,
-        traceback: TracebackType | None,
-    ) -> None:
-        self.close()
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else self.format

@@ -30,6 +30,7 @@ class OpenedSource:
     binary: bool
     seekable: bool
     spool: IO[bytes] | None = None
+    start: int = 0  # where a seekable file object stood when the stream was made over it
 
     def close(self) -> None:
         try:
@@ -87,7 +88,7 @@ def _open_file_object(file: IO[bytes], spool_binary: bool) -> OpenedSource:
         head = read_exactly(file, len(MAGIC))
         file.seek(start)
         stream = _native.Stream.from_file_object(file, writing=False, seekable=True)
-        return OpenedSource(stream, name, head == MAGIC, True)
+        return OpenedSource(stream, name, head == MAGIC, True, start=start)
     head = read_exactly(file, len(MAGIC))
     if head == MAGIC and not spool_binary:
         stream = _native.Stream.from_file_object(file, writing=False, seekable=False, prefix=head)

@@ -5,15 +5,12 @@ from __future__ import annotations
 import os
 from collections.abc import Iterable, Mapping
 from pathlib import Path
-from types import TracebackType
-from typing import IO, TYPE_CHECKING, Any, TypeAlias
-
-if TYPE_CHECKING:  # Python 3.11 has it in typing
-    from typing_extensions import Self
+from typing import IO, Any, TypeAlias
 
 import _quarn
 
 from . import _native
+from .closing import Closable
 from .conversion import _create_temporary, _sync
 from .metadata import KINDS, pairs_of
 from .sources import is_file_object, is_path
@@ -23,7 +20,7 @@ Target: TypeAlias = str | os.PathLike[str] | IO[bytes]
 ThumbnailLike: TypeAlias = Thumbnail | tuple[Any, int, int, bytes]
 
 
-class Writer:
+class Writer(Closable):
     """A binary file being written; see `pyquarn.open` with mode "w".
 
     A path is written to a temporary file beside it and renamed over it only when the
@@ -39,7 +36,7 @@ class Writer:
         thumbnails: Iterable[ThumbnailLike] | None = None,
     ) -> None:
         kinds = normalize_metadata(metadata)
-        images = [normalize_thumbnail(image) for image in thumbnails or ()]
+        images = [_fields(Thumbnail.coerce(image)) for image in thumbnails or ()]
         chosen = _quarn.get_config() if config is None else config
         if not isinstance(chosen, _quarn.BinarizerConfig):
             raise TypeError(f"config must be a BinarizerConfig, not {type(chosen).__name__}")
@@ -129,23 +126,8 @@ class Writer:
     def closed(self) -> bool:
         return self._stream is None
 
-    def _check_open(self) -> None:
-        if self._stream is None:
-            raise ValueError("I/O operation on closed file")
-
-    def __enter__(self) -> Self:
-        return self
-
-    def __exit__(
-        self,
-        kind: type[BaseException] | None,
-        value: BaseException | None,
-        traceback: TracebackType | None,
-    ) -> None:
-        if kind is None:
-            self.close()
-        else:
-            self._abandon()
+    def _close_after_error(self) -> None:
+        self._abandon()
 
     def __del__(self) -> None:
         if getattr(self, "_stream", None) is not None:
@@ -164,15 +146,5 @@ def normalize_metadata(
     return {kind: pairs_of(given.get(kind, ())) for kind in KINDS}
 
 
-def normalize_thumbnail(image: ThumbnailLike) -> tuple[int, int, int, bytes]:
-    if isinstance(image, Thumbnail):
-        fields: tuple[Any, ...] = (image.format, image.width, image.height, image.data)
-    else:
-        fields = tuple(image)
-        if len(fields) != 4:
-            raise TypeError("a thumbnail is a Thumbnail or a (format, width, height, data) tuple")
-    fmt, width, height, data = fields
-    numbers = (int(fmt.value) if hasattr(fmt, "value") else int(fmt), int(width), int(height))
-    if not all(0 <= number <= 0xFFFF for number in numbers):
-        raise ValueError("thumbnail format, width and height must fit 16 bits")
-    return (*numbers, bytes(data))
+def _fields(image: Thumbnail) -> tuple[int, int, int, bytes]:
+    return (int(image.format.value), image.width, image.height, image.data)

@@ -23,9 +23,20 @@ namespace {
 
 Stream::~Stream() {
     if (m_file != nullptr)
-        std::fclose(m_file);
-    m_file = nullptr;
+        close_file();
     release();
+}
+
+int Stream::close_file() {
+    FILE* file = m_file;
+    m_file = nullptr;
+    int error = 0;
+    errno = 0;
+    if (m_cookie && m_cookie->before_close != nullptr && !m_cookie->before_close(*m_cookie, *file))
+        error = errno != 0 ? errno : EIO;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno;
+    return error;
 }
 
 void Stream::release() {
@@ -89,10 +100,13 @@ std::shared_ptr<Stream> Stream::from_file_object(const py::object& file, bool wr
     cookie->prefix = prefix;
     stream->m_seekable = seekable;
     stream->m_owner = file;
-    stream->m_file = open_file_object_stream(*stream, *cookie, writing, seekable);
-    if (stream->m_file == nullptr)
-        throw std::bad_alloc();
     stream->m_cookie = std::move(cookie);
+    errno = 0;
+    stream->m_file = open_file_object_stream(*stream->m_cookie, writing, seekable);
+    // A spooled stream has read the object already.
+    stream->raise_pending();
+    if (stream->m_file == nullptr)
+        raise_os_error(errno != 0 ? errno : ENOMEM, "");
     return stream;
 }
 
@@ -115,19 +129,15 @@ void Stream::raise_pending() {
 void Stream::close() {
     if (m_file == nullptr)
         return;
-    FILE* file = m_file;
-    m_file = nullptr;
-    int result = 0;
     int error = 0;
     {
         py::gil_scoped_release release;
-        result = std::fclose(file);
-        error = errno;
+        error = close_file();
     }
     raise_pending();
     if (m_memory == nullptr)
         release();
-    if (result != 0)
+    if (error != 0)
         raise_os_error(error, "");
 }
 
@@ -138,6 +148,7 @@ py::bytes Stream::value() {
 }
 
 void register_stream(py::module_& m) {
+    m.attr("FILE_OBJECT_STREAMS") = file_object_stream_variant();
     py::class_<Stream, std::shared_ptr<Stream>>(m, "Stream")
         .def_static(
             "from_path",

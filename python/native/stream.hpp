@@ -10,22 +10,12 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 
-namespace quarn::native {
+#include "python/native/file_object_stream.hpp"
 
-// What a stream over a Python file object keeps between calls of its methods.
-struct FileObjectCookie {
-    pybind11::object read; // bound methods, None when not used
-    pybind11::object write;
-    pybind11::object seek;
-    std::string prefix; // bytes already taken from the object, given back first
-    size_t prefix_used{0};
-    long long base{0}; // the object's position when the stream was made: offset 0
-    std::optional<pybind11::error_already_set> pending;
-};
+namespace quarn::native {
 
 class Stream {
 public:
@@ -75,6 +65,9 @@ public:
 private:
     Stream() = default;
     void release();
+    // Closes m_file, giving a file object the bytes its stream holds back first; the errno of
+    // the first failure, 0 when none.
+    int close_file();
 
     FILE* m_file{nullptr};
     bool m_seekable{true};
@@ -85,13 +78,6 @@ private:
     char* m_memory{nullptr}; // open_memstream's buffer
     size_t m_memory_size{0};
     std::unique_ptr<FileObjectCookie> m_cookie;
-
-    friend FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
-                                         bool seekable);
 };
-
-// The fopencookie stream of from_file_object (file_object_stream.cpp).
-FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
-                              bool seekable);
 
 } // namespace quarn::native

@@ -9,7 +9,7 @@ from pathlib import Path
 import pytest
 
 import pyquarn
-from pyquarn import EResult, QuarnError
+from pyquarn import EResult, QuarnError, _native
 
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
@@ -154,8 +154,11 @@ def test_misbehaving_file_objects(path, fault, error, after):
 def test_a_file_closed_midway():
     with open(SAMPLE, "rb") as file, pyquarn.open(file) as f:
         file.close()
-        with pytest.raises(ValueError, match="closed"):
-            list(f.lines())
+        if _native.FILE_OBJECT_STREAMS == "spooled":  # its bytes were copied when opened
+            assert next(f.lines()) == "M140 S60"
+        else:
+            with pytest.raises(ValueError, match="closed"):
+                list(f.lines())
 
 
 def test_sources_of_the_wrong_kind():

@@ -99,16 +99,23 @@ def test_missing_metadata_is_refused_before_writing(tmp_path, kind):
     assert list(tmp_path.iterdir()) == []
 
 
-def test_bad_thumbnails_are_refused_before_writing():
+@pytest.mark.parametrize(
+    ("bad", "error"),
+    [
+        # Thumbnail.coerce's rules (test_images.py has them all), before anything is written.
+        ((7, 16, 16, b"x"), ValueError),  # no such format
+        ((0, 1 << 16, 16, b"x"), ValueError),  # wider than a file can say
+        ((0, 16, 16), TypeError),
+    ],
+)
+def test_bad_thumbnails_are_refused_before_writing(tmp_path, bad, error):
     with pyquarn.open(SAMPLE) as src:
         metadata = src.metadata
-    out = io.BytesIO()
-    with pytest.raises(QuarnError) as raised:
-        pyquarn.open(out, "w", metadata=metadata, thumbnails=[(7, 16, 16, b"x")])
-    assert raised.value.result == EResult.InvalidThumbnailFormat and out.getvalue() == b""
-    for bad in ((0, 1 << 16, 16, b"x"), (0, 16, 16)):
-        with pytest.raises((ValueError, TypeError)):
-            pyquarn.open(out, "w", metadata=metadata, thumbnails=[bad])
+    out, path = io.BytesIO(), tmp_path / "part.qgcode"
+    for target in (out, path):
+        with pytest.raises(error, match="thumbnail"):
+            pyquarn.open(target, "w", metadata=metadata, thumbnails=[bad])
+    assert out.getvalue() == b"" and list(tmp_path.iterdir()) == []
 
 
 def test_a_failure_inside_the_block_leaves_no_file_and_keeps_an_old_one(tmp_path):
