@@ -1,4 +1,5 @@
-"""Binary G-code files by path: their layout, metadata and thumbnails, and checks.
+"""Binary G-code files by path (or already open, as standard input is): their layout,
+metadata and thumbnails, and checks.
 
 Built on the reader. Every file is validated (block order, checksums, decoding) before it
 is described, so a damaged file raises QuarnError rather than giving a partial picture.

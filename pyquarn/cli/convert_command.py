@@ -35,7 +35,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
         "-f is given, and always when that output is itself a file of the batch (x.gcode "
         "and x.qgcode side by side). With --to binary a folder stands for its ASCII files "
         "only, and with --to ascii for its binary files: `quarn convert --to binary DIR` "
-        "converts the files that have no binary counterpart yet.",
+        "converts the files not converted yet.",
         epilog=EXAMPLE,
     )
     add_inputs(conv, "inputs", "IN", "input files")

@@ -28,9 +28,8 @@ def _duration(seconds: float) -> str:
 
 class BatchReport:
     """Follows a batch of `files` files of `total_bytes` bytes (`skipped` others were set
-    aside before it, for the summary to tell). The bar is drawn on stderr
-    when it is a terminal and the batch has more than one file; otherwise each file's
-    outcome is a line."""
+    aside before it, for the summary to tell). The bar is drawn on stderr when it is a
+    terminal and the batch has more than one file; otherwise each file's outcome is a line."""
 
     def __init__(
         self, messages: Messages, files: int, total_bytes: int, *, skipped: int = 0
