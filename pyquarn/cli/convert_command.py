@@ -94,7 +94,9 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     if args.output == STDOUT:
         _refuse_binary_on_a_terminal(inputs[0].path, args.to, parser)
     jobs = [(item, _output_for(item, args)) for item in inputs if _taken(item, args.to)]
-    jobs, skipped = _without_existing_outputs(jobs, force=args.force)
+    skipped: list[str] = []
+    if args.output is None:  # an output named with -o is replaced, as for a file named
+        jobs, skipped = _without_existing_outputs(jobs, force=args.force)
     _refuse_clashes(jobs, parser, recode=args.to == "binary")
     if args.directory is not None:
         try:

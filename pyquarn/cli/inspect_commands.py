@@ -16,12 +16,22 @@ from ..inspection import FileInfo, Pairs, file_info, open_binary
 from ..reader import Reader
 from ..summary import Summary, format_summary, summarize
 from .diagnostics import FileProblem, describe
-from .inputs import BINARY_SUFFIXES, Input, add_inputs, expand, refuse_stdin_twice
+from .inputs import (
+    BINARY_SUFFIXES,
+    STDIN,
+    Input,
+    add_inputs,
+    expand,
+    refuse_stdin_twice,
+)
 from .messages import EXIT_FAILED, EXIT_OK, Messages
 
 
 def _files(args: argparse.Namespace, parser: argparse.ArgumentParser) -> list[Input]:
     refuse_stdin_twice(args.files, parser)
+    if STDIN in args.files and sys.stdin.isatty():
+        # Nobody types binary G-code: waiting for it would only look like a hang.
+        parser.error("binary G-code is not read from a terminal: redirect standard input")
     return list(expand(args.files, recursive=args.recursive, suffixes=BINARY_SUFFIXES))
 
 

@@ -142,6 +142,12 @@ def test_a_folder_converted_again_skips_what_exists(tmp_path: Path) -> None:
     errors = [line for line in run.stderr.splitlines() if line.startswith("quarn: error: ")]
     assert len(errors) == 1 and f"{top / 'bad.qgcode'}: " in errors[0]
 
-    # A file named is converted over its output, as it always was.
+    # A file named, or an output named with -o, is converted over, as it always was.
     run = convert(a)
     assert run.returncode == 0 and run.stdout.startswith(f"ok {a} -> ")
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    write_slicer_gcode(alone / "x.gcode")
+    (out / "x.qgcode").write_bytes(b"old")
+    assert convert(alone, "-o", out / "x.qgcode").returncode == 0
+    assert pyquarn.verify(out / "x.qgcode") is None

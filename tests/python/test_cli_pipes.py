@@ -182,3 +182,12 @@ def test_standard_input_is_given_once(args: list[str]) -> None:
     run = quarn(*args, stdin=SAMPLE.read_bytes())
     assert run.returncode == 2 and run.stdout == b""
     assert "standard input" in run.stderr.decode()
+
+
+def test_binary_input_is_not_awaited_from_a_terminal() -> None:
+    primary, secondary = pty.openpty()
+    run = subprocess.run([*QUARN, "info", "-"], stdin=secondary, capture_output=True)
+    os.close(secondary)
+    os.close(primary)
+    assert run.returncode == 2
+    assert "not read from a terminal" in run.stderr.decode()
