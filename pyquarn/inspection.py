@@ -1,4 +1,5 @@
-"""Binary G-code files by path: their layout, metadata and thumbnails, and checks.
+"""Binary G-code files by path (or already open, as standard input is): their layout,
+metadata and thumbnails, and checks.
 
 Built on the reader. Every file is validated (block order, checksums, decoding) before it
 is described, so a damaged file raises QuarnError rather than giving a partial picture.
@@ -15,8 +16,8 @@ import _quarn
 from _quarn import EBlockType, EResult, EThumbnailFormat
 
 from .errors import QuarnError
-from .handles import StrPath, as_path
-from .sources import is_path
+from .handles import StrPath, as_path, starts_with_magic
+from .sources import MAGIC, Source, is_path
 from .thumbnail import Thumbnail
 
 if TYPE_CHECKING:
@@ -120,17 +121,26 @@ def info(path: StrPath) -> FileInfo:
     """The header, every block and the metadata and thumbnail parameters of a binary file,
     which is validated first."""
     with _open_binary(path) as reader:
-        reader.verify()
-        encoding = reader.config.gcode_encoding
-        has_gcode = any(block.type == EBlockType.GCode for block in reader.blocks)
-        return FileInfo(
-            path=as_path(path),
-            size=as_path(path).stat().st_size,
-            version=reader.version or 0,
-            checksum_type=reader.config.checksum,
-            blocks=reader.blocks,
-            gcode_encoding=encoding if has_gcode else None,
-        )
+        return file_info(reader, as_path(path), as_path(path).stat().st_size)
+
+
+def file_info(reader: Reader, path: Path, size: int | None = None) -> FileInfo:
+    """What `info` gives, for a binary file already open (standard input, say), validated
+    first. Without `size` the file is taken to end with its last block: a stream has no
+    size to ask for."""
+    reader.verify()
+    blocks = reader.blocks
+    if size is None:
+        size = max((block.offset + block.size for block in blocks), default=FILE_HEADER_SIZE)
+    has_gcode = any(block.type == EBlockType.GCode for block in blocks)
+    return FileInfo(
+        path=path,
+        size=size,
+        version=reader.version or 0,
+        checksum_type=reader.config.checksum,
+        blocks=blocks,
+        gcode_encoding=reader.config.gcode_encoding if has_gcode else None,
+    )
 
 
 def thumbnails(path: StrPath) -> Iterator[Thumbnail]:
@@ -142,15 +152,29 @@ def thumbnails(path: StrPath) -> Iterator[Thumbnail]:
 
 
 def _open_binary(path: StrPath) -> Reader:
-    from .reader import Reader
-
     if not is_path(path):
         raise TypeError(f"expected a path, not {type(path).__name__}")
-    reader = Reader(path)
-    if reader.format != "binary":
+    return open_binary(path, path)
+
+
+def open_binary(source: Source, name: object) -> Reader:
+    """A reader on `source`, which must be binary G-code (QuarnError InvalidMagicNumber
+    naming `name` otherwise). An ASCII source is refused from its first bytes where they
+    can be seen without reading them, rather than parsed to no purpose."""
+    from .reader import Reader
+
+    if is_path(source):
+        binary = starts_with_magic(source)
+    else:
+        peek = getattr(source, "peek", None)
+        # A short peek (a pipe's first write) that could still be the magic is left to Reader.
+        binary = peek is None or MAGIC.startswith(peek(len(MAGIC))[: len(MAGIC)])
+    if binary:
+        reader = Reader(source)
+        if reader.format == "binary":
+            return reader
         reader.close()
-        raise QuarnError(EResult.InvalidMagicNumber, path)
-    return reader
+    raise QuarnError(EResult.InvalidMagicNumber, name)
 
 
 def _name(member: Any) -> str:

@@ -10,7 +10,7 @@ from typing import BinaryIO
 
 from ..reader import Reader
 from .diagnostics import FileProblem, describe
-from .inputs import expand
+from .inputs import add_inputs, expand, refuse_stdin_twice
 from .messages import EXIT_FAILED, EXIT_OK, Messages
 
 EXAMPLE = "example: quarn cat part.qgcode | grep -c '^G1'"
@@ -26,8 +26,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
         "stands for its .gcode and .qgcode files; `-` is standard input.",
         epilog=EXAMPLE,
     )
-    cat.add_argument("files", nargs="+", metavar="FILE", help="files, folders or -")
-    cat.add_argument("-r", "--recursive", action="store_true", help="take subfolders too")
+    add_inputs(cat, "files", "FILE", "files")
     cat.set_defaults(run=run)
 
 
@@ -35,8 +34,8 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     messages = Messages(data_on_stdout=True)
     out = sys.stdout.buffer
     status = EXIT_OK
+    refuse_stdin_twice(args.files, parser)
     for item in expand(args.files, recursive=args.recursive):
-        name = "<stdin>" if item.is_stdin else item.path
         try:
             with Reader(sys.stdin.buffer if item.is_stdin else item.path) as reader:
                 _write_lines(reader, out)
@@ -44,7 +43,7 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
             raise  # the reader of stdout went away: the command stops
         except FileProblem as error:
             out.flush()
-            messages.error(describe(name, error))
+            messages.error(describe(item.name, error))
             status = EXIT_FAILED
     out.flush()
     return status

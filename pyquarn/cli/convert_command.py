@@ -11,9 +11,10 @@ from pathlib import Path
 from typing import BinaryIO
 
 from ..conversion import Direction, default_output
-from .converting import STDOUT, Outcome, Output, Target, convert_one, is_binary
-from .inputs import Input, expand
+from .converting import Outcome, Target, convert_one, is_binary
+from .inputs import Input, add_inputs, expand
 from .messages import EXIT_FAILED, EXIT_OK, Messages
+from .outputs import STDOUT, Output, add_output, output_of
 from .progress import BatchReport
 from .settings import Settings, add_options
 
@@ -29,20 +30,24 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
         "stands for its .gcode and .qgcode files; `-` is standard input, whose output goes "
         "to standard output unless -o is given. The output name swaps .gcode and .qgcode "
         "(other names get the suffix appended). Outputs are written atomically: a failed "
-        "conversion leaves none.",
+        "conversion leaves none. A file named is converted even when its output exists; a "
+        "file found in a folder is skipped (said on stderr) when its output exists, unless "
+        "-f is given, and always when that output is itself a file of the batch (x.gcode "
+        "and x.qgcode side by side). With --to binary a folder stands for its ASCII files "
+        "only, and with --to ascii for its binary files: `quarn convert --to binary DIR` "
+        "converts the files not converted yet.",
         epilog=EXAMPLE,
     )
-    conv.add_argument("inputs", nargs="+", metavar="IN", help="input files, folders or -")
+    add_inputs(conv, "inputs", "IN", "input files")
     where = conv.add_mutually_exclusive_group()
-    where.add_argument(
-        "-o", "--output", metavar="OUT", help="output file, - for stdout (one input)"
-    )
+    add_output(where, "output file, for one input")
     where.add_argument(
         "-d", "--directory", metavar="DIR", help="folder for the outputs (created if needed)"
     )
     conv.add_argument(
-        "-r", "--recursive", action="store_true", help="take the files of subfolders too"
-    )
+        "-f", "--force", action="store_true",
+        help="convert the files of folders whose output exists, replacing it",
+    )  # fmt: skip
     conv.add_argument(
         "-j", "--jobs", type=_jobs, default=1, metavar="N",
         help="files converted at once, or auto for one per core (default 1)",
@@ -88,14 +93,20 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     messages = Messages(data_on_stdout=args.output == STDOUT)
     if args.output == STDOUT:
         _refuse_binary_on_a_terminal(inputs[0].path, args.to, parser)
-    jobs = [(item, _output_for(item, args)) for item in inputs]
+    jobs = [(item, _output_for(item, args)) for item in inputs if _taken(item, args.to)]
+    skipped: list[str] = []
+    if args.output is None:  # an output named with -o is replaced, as for a file named
+        jobs, skipped = _without_existing_outputs(jobs, force=args.force)
     _refuse_clashes(jobs, parser, recode=args.to == "binary")
     if args.directory is not None:
         try:
             Path(args.directory).mkdir(parents=True, exist_ok=True)
         except OSError as error:
             parser.error(f"-d/--directory: {args.directory}: {error.strerror}")
-    report = BatchReport(messages, len(jobs), sum(_size(item.path) for item, _ in jobs))
+    for line in skipped:
+        messages.note(line)
+    total = sum(_size(item.path) for item, _ in jobs)
+    report = BatchReport(messages, len(jobs), total, skipped=len(skipped))
     status = EXIT_OK
     for outcome in _outcomes(jobs, args.to, settings, args.jobs):
         if outcome.problem is None:
@@ -104,7 +115,7 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
         else:
             report.failed(outcome.problem, outcome.bytes_in)
             status = EXIT_FAILED
-    if len(jobs) > 1:
+    if len(jobs) + len(skipped) != 1:
         report.finish()
     return status
 
@@ -116,7 +127,7 @@ def _run_stdin(
         parser.error("- (standard input) is the only input when given")
     if args.directory is not None:
         parser.error("-d/--directory takes files; standard input goes to -o or stdout")
-    output: Output = STDOUT if args.output in (None, STDOUT) else Path(args.output)
+    output = output_of(STDOUT if args.output is None else args.output)
     if output == STDOUT:
         _refuse_binary_on_a_terminal(sys.stdin.buffer, args.to, parser)
     messages = Messages(data_on_stdout=output == STDOUT)
@@ -143,13 +154,25 @@ def _refuse_binary_on_a_terminal(
         parser.error("binary G-code is not written to a terminal: redirect it or use -o FILE")
 
 
+def _binary(item: Input) -> bool:
+    try:
+        return is_binary(item.path)
+    except OSError:
+        return item.path.suffix.lower() == ".qgcode"  # the conversion reports the fault
+
+
+def _taken(item: Input, to: Target) -> bool:
+    """A folder's files are those --to converts: with binary its ASCII files, with ascii its
+    binary ones; a file named is always taken (and re-encoded, or refused, as it is)."""
+    if item.folder is None or to == "auto":
+        return True
+    return _binary(item) == (to == "ascii")
+
+
 def _output_for(item: Input, args: argparse.Namespace) -> Output:
     if args.output is not None:
-        return STDOUT if args.output == STDOUT else Path(args.output)
-    try:
-        binary = is_binary(item.path)
-    except OSError:
-        binary = item.path.suffix.lower() == ".qgcode"  # the conversion reports the fault
+        return output_of(args.output)
+    binary = _binary(item)
     recode = binary and args.to == "binary"
     name = item.path if recode else default_output(item.path, _direction(binary))
     if args.directory is None:
@@ -198,6 +221,31 @@ def _collect(item: Input, future: Future[Outcome]) -> Outcome:
         return future.result()
     except Exception as error:  # a worker that failed outside the conversion
         return Outcome(item.path, problem=f"{item.path}: conversion failed: {error!r}")
+
+
+def _without_existing_outputs(
+    jobs: list[tuple[Input, Output]], *, force: bool
+) -> tuple[list[tuple[Input, Output]], list[str]]:
+    """The jobs left once the files of folders whose output exists are set aside, and a line
+    for each of those. A folder converted a second time holds each file next to its output:
+    both are inputs, and converting either would replace the other, so that pair is always
+    skipped; -f replaces the other existing outputs."""
+    inputs = {os.path.abspath(item.path) for item, _ in jobs}
+    kept: list[tuple[Input, Output]] = []
+    skipped: list[str] = []
+    for item, output in jobs:
+        if item.folder is None or not isinstance(output, Path):
+            kept.append((item, output))
+            continue
+        key = os.path.abspath(output)
+        if key in inputs and key != os.path.abspath(item.path):
+            to = "ascii" if _binary(item) else "binary"
+            skipped.append(f"{item.path}: skipped, {output} exists (use --to {to} -f to overwrite)")
+        elif output.exists() and not force:
+            skipped.append(f"{item.path}: skipped, {output} exists (use -f to overwrite)")
+        else:
+            kept.append((item, output))
+    return kept, skipped
 
 
 def _refuse_clashes(

@@ -10,7 +10,7 @@ import tempfile
 import time
 from dataclasses import dataclass
 from pathlib import Path
-from typing import IO, Final, Literal, TypeAlias
+from typing import IO, Literal, TypeAlias
 
 import _quarn
 
@@ -19,11 +19,11 @@ from ..reader import Reader
 from ..sources import MAGIC, SPOOL_IN_MEMORY
 from ..writer import Writer
 from .diagnostics import FileProblem, describe
+from .inputs import STDIN_NAME
+from .outputs import STDOUT, Output, shown
 from .settings import Settings
 
-STDOUT: Final = "-"
 Target: TypeAlias = Literal["auto", "binary", "ascii"]
-Output: TypeAlias = Path | Literal["-"]
 
 
 @dataclass(frozen=True)
@@ -45,7 +45,7 @@ def is_binary(source: Path | IO[bytes]) -> bool:
 def convert_one(
     source: Path | IO[bytes], output: Output, to: Target, settings: Settings
 ) -> Outcome:
-    name = source if isinstance(source, Path) else "<stdin>"
+    name = source if isinstance(source, Path) else STDIN_NAME
     size = source.stat().st_size if isinstance(source, Path) and source.is_file() else 0
     try:
         binary = is_binary(source)
@@ -87,11 +87,10 @@ def _recode(
                 writer.write_lines(reader.lines())
             written = os.stat(output).st_size
     seconds = time.perf_counter() - started
-    shown = "<stdout>" if output == STDOUT else output
     ratio = written / size if size else 0.0
     return Outcome(
         name,
-        f"ok {name} -> {shown} (binary to binary): {size:,} -> {written:,} bytes, "
+        f"ok {name} -> {shown(output)} (binary to binary): {size:,} -> {written:,} bytes, "
         f"ratio {ratio:.3f}, {seconds:.3f} s",
         None,
         size,
@@ -100,9 +99,8 @@ def _recode(
 
 
 def _describe(result: ConversionResult, name: object, output: Output) -> str:
-    shown = "<stdout>" if output == STDOUT else result.output
     return (
-        f"ok {name} -> {shown} ({result.direction}): "
+        f"ok {name} -> {shown(output)} ({result.direction}): "
         f"{result.source_size:,} -> {result.output_size:,} bytes, "
         f"ratio {result.ratio:.3f}, {result.seconds:.3f} s"
     )

@@ -15,7 +15,9 @@ from ..metadata import KINDS, Metadata, Pair
 from ..reader import Reader
 from ..rewrite import rewrite
 from .diagnostics import FileProblem, describe
+from .inputs import STDIN, STDIN_NAME
 from .messages import EXIT_FAILED, EXIT_OK, Messages
+from .outputs import STDOUT, add_output, output_of
 
 EXAMPLE = "example: quarn edit part.qgcode --set printer.printer_model=T2 --drop-thumbnails"
 
@@ -31,7 +33,7 @@ def add_parser(commands: argparse._SubParsersAction[argparse.ArgumentParser]) ->
         epilog=EXAMPLE,
     )
     edit.add_argument("file", metavar="FILE", help="a binary G-code file (- for stdin, with -o)")
-    edit.add_argument("-o", "--output", metavar="OUT", help="write here instead (- for stdout)")
+    add_output(edit, "write here instead")
     edit.add_argument(
         "--set", dest="changes", action="append", type=_setting, default=[],
         metavar="KIND.KEY=VALUE", help="set a metadata value",
@@ -99,12 +101,13 @@ def thumbnail_of(path: Path) -> Thumbnail:
 
 
 def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
-    stdin = args.file == "-"
+    stdin = args.file == STDIN
     if stdin and args.output is None:
         parser.error("editing standard input needs -o (a file, or - for stdout)")
-    to_stdout = args.output == "-"
+    output = None if args.output is None else output_of(args.output)
+    to_stdout = output == STDOUT
     messages = Messages(data_on_stdout=to_stdout)
-    name = "<stdin>" if stdin else args.file
+    name = STDIN_NAME if stdin else args.file
     try:
         added = [thumbnail_of(Path(image)) for image in args.add_thumbnail]
         # Standard input is read once; the metadata is known before the copy starts.
@@ -112,9 +115,7 @@ def run(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
         with Reader(source) as reader:
             metadata = edited(reader.metadata, args.changes)
             images = [] if args.drop_thumbnails else list(reader.thumbnails)
-        target = None if args.output is None else args.output
-        if to_stdout:
-            target = sys.stdout.buffer
+        target = sys.stdout.buffer if to_stdout else output
         rewrite(source, target, metadata=metadata, thumbnails=images + added)
     except BrokenPipeError:
         raise  # the reader of stdout went away: the command stops

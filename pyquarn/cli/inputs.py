@@ -2,11 +2,13 @@
 
 from __future__ import annotations
 
+import argparse
 from collections.abc import Iterable, Iterator
 from dataclasses import dataclass
 from pathlib import Path
 
 STDIN = "-"
+STDIN_NAME = "<stdin>"  # standard input, as messages name it
 GCODE_SUFFIXES = (".gcode", ".qgcode")
 BINARY_SUFFIXES = (".qgcode",)
 
@@ -22,6 +24,11 @@ class Input:
     @property
     def is_stdin(self) -> bool:
         return self.folder is None and str(self.path) == STDIN
+
+    @property
+    def name(self) -> str | Path:
+        """The file as messages name it."""
+        return STDIN_NAME if self.is_stdin else self.path
 
     def relative_parent(self) -> Path:
         """The file's folder below the folder given, `.` for a file named directly."""
@@ -42,3 +49,15 @@ def expand(
             yield from (Input(p, path) for p in files) if files else [Input(path)]
         else:
             yield Input(path)
+
+
+def add_inputs(parser: argparse.ArgumentParser, dest: str, metavar: str, what: str) -> None:
+    """The input names of a command that takes files, folders and `-`, and its -r."""
+    parser.add_argument(dest, nargs="+", metavar=metavar, help=f"{what}, folders or -")
+    parser.add_argument("-r", "--recursive", action="store_true", help="take subfolders too")
+
+
+def refuse_stdin_twice(names: Iterable[str], parser: argparse.ArgumentParser) -> None:
+    """Standard input can be read once."""
+    if list(names).count(STDIN) > 1:
+        parser.error("- (standard input) may be given once")

@@ -5,29 +5,43 @@ from __future__ import annotations
 
 import argparse
 import json
-from collections.abc import Iterable
+import sys
 from pathlib import Path
 from typing import Any
 
 from _quarn import EBlockType, EThumbnailFormat
 
 from ..images import decode_qoi, encode_png
-from ..inspection import FileInfo, Pairs, info, thumbnails, verify
+from ..inspection import FileInfo, Pairs, file_info, open_binary
+from ..reader import Reader
 from ..summary import Summary, format_summary, summarize
 from .diagnostics import FileProblem, describe
-from .inputs import BINARY_SUFFIXES, expand
+from .inputs import (
+    BINARY_SUFFIXES,
+    STDIN,
+    Input,
+    add_inputs,
+    expand,
+    refuse_stdin_twice,
+)
 from .messages import EXIT_FAILED, EXIT_OK, Messages
 
 
-def _files(args: argparse.Namespace) -> Iterable[Path]:
-    return (
-        item.path for item in expand(args.files, recursive=args.recursive, suffixes=BINARY_SUFFIXES)
-    )
+def _files(args: argparse.Namespace, parser: argparse.ArgumentParser) -> list[Input]:
+    refuse_stdin_twice(args.files, parser)
+    if STDIN in args.files and sys.stdin.isatty():
+        # Nobody types binary G-code: waiting for it would only look like a hang.
+        parser.error("binary G-code is not read from a terminal: redirect standard input")
+    return list(expand(args.files, recursive=args.recursive, suffixes=BINARY_SUFFIXES))
+
+
+def _open(item: Input) -> Reader:
+    """A reader on the binary file, or on standard input (read once, as it comes)."""
+    return open_binary(sys.stdin.buffer if item.is_stdin else item.path, item.name)
 
 
 def _add_files(parser: argparse.ArgumentParser) -> None:
-    parser.add_argument("files", nargs="+", metavar="FILE", help="binary files or folders")
-    parser.add_argument("-r", "--recursive", action="store_true", help="take subfolders too")
+    add_inputs(parser, "files", "FILE", "binary files")
 
 
 def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -> None:
@@ -36,10 +50,10 @@ def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -
         help="show the summary, blocks and metadata of binary files",
         description="Show the header, a summary (printer, estimated time, filament, ...), the "
         "blocks, the metadata and the thumbnails of each binary G-code file (a folder stands "
-        "for its .qgcode files). With --json, one JSON object per file, each on its own line; "
-        'its "summary" holds the summary\'s facts and its "metadata" maps each kind (file, '
-        "printer, print, slicer) to an object from each key to the list of its values in "
-        "file order, so a repeated key keeps every value.",
+        "for its .qgcode files, `-` for standard input). With --json, one JSON object per "
+        'file, each on its own line; its "summary" holds the summary\'s facts and its '
+        '"metadata" maps each kind (file, printer, print, slicer) to an object from each key '
+        "to the list of its values in file order, so a repeated key keeps every value.",
         epilog="example: quarn info --json part.qgcode | jq '.metadata.printer'",
     )
     _add_files(show)
@@ -49,8 +63,9 @@ def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -
     check = commands.add_parser(
         "verify",
         help="validate binary files with their checksums",
-        description="Validate each binary G-code file: header, block order, every checksum "
-        "and that every block decodes. Exit status 0 only when all are valid.",
+        description="Validate each binary G-code file (a folder stands for its .qgcode "
+        "files, `-` for standard input): header, block order, every checksum and that every "
+        "block decodes. Exit status 0 only when all are valid.",
         epilog="example: quarn verify -r prints/",
     )
     _add_files(check)
@@ -59,8 +74,10 @@ def add_parsers(commands: argparse._SubParsersAction[argparse.ArgumentParser]) -
     thumbs = commands.add_parser(
         "thumbnails",
         help="extract the thumbnails of binary files",
-        description="Write every thumbnail of each binary G-code file as an image file "
-        "named <file>_<index>_<width>x<height>.<png|jpg|qoi>.",
+        description="Write every thumbnail of each binary G-code file (a folder stands for "
+        "its .qgcode files, `-` for standard input) as an image file named "
+        "<file>_<index>_<width>x<height>.<png|jpg|qoi>, <file> being stdin for standard "
+        "input.",
         epilog="example: quarn thumbnails part.qgcode -o images/ --png",
     )
     _add_files(thumbs)
@@ -159,11 +176,13 @@ def run_info(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     messages = Messages()
     status = EXIT_OK
     first = True
-    for path in _files(args):
+    for item in _files(args, parser):
         try:
-            file = info(path)
+            with _open(item) as reader:
+                size = None if item.is_stdin else item.path.stat().st_size
+                file = file_info(reader, Path(item.name), size)
         except FileProblem as error:
-            messages.error(describe(path, error))
+            messages.error(describe(item.name, error))
             status = EXIT_FAILED
             continue
         if args.json:
@@ -177,14 +196,15 @@ def run_info(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
 def run_verify(args: argparse.Namespace, parser: argparse.ArgumentParser) -> int:
     messages = Messages()
     status = EXIT_OK
-    for path in _files(args):
+    for item in _files(args, parser):
         try:
-            verify(path)
+            with _open(item) as reader:
+                reader.verify()
         except FileProblem as error:
-            messages.error(describe(path, error))
+            messages.error(describe(item.name, error))
             status = EXIT_FAILED
         else:
-            messages.say(f"ok {path}")
+            messages.say(f"ok {item.name}")
     return status
 
 
@@ -192,15 +212,18 @@ def run_thumbnails(args: argparse.Namespace, parser: argparse.ArgumentParser) ->
     messages = Messages()
     out = Path(args.output)
     status = EXIT_OK
-    for path in _files(args):
+    for item in _files(args, parser):
+        stem = "stdin" if item.is_stdin else item.path.stem
         try:
-            images = list(thumbnails(path))
+            with _open(item) as reader:
+                reader.verify()
+                images = list(reader.thumbnails)
             out.mkdir(parents=True, exist_ok=True)
             for index, image in enumerate(images, start=1):
                 data, extension = image.data, image.extension
                 if args.png and image.format == EThumbnailFormat.QOI:
                     data, extension = encode_png(*decode_qoi(image.data)), "png"
-                target = out / f"{path.stem}_{index}_{image.width}x{image.height}.{extension}"
+                target = out / f"{stem}_{index}_{image.width}x{image.height}.{extension}"
                 target.write_bytes(data)
                 messages.say(
                     f"wrote {target} ({image.format.name} {image.width}x{image.height}, "
@@ -209,6 +232,6 @@ def run_thumbnails(args: argparse.Namespace, parser: argparse.ArgumentParser) ->
         except BrokenPipeError:
             raise  # the reader of stdout went away: the command stops
         except FileProblem as error:
-            messages.error(describe(path, error))
+            messages.error(describe(item.name, error))
             status = EXIT_FAILED
     return status

@@ -26,5 +26,9 @@ class Messages:
     def say(self, text: str) -> None:
         print(text, file=self.status, flush=True)
 
+    def note(self, text: str) -> None:
+        """Something left undone on purpose: to stderr, not an error."""
+        print(f"{PROGRAM}: {text}", file=sys.stderr, flush=True)
+
     def error(self, text: str) -> None:
         print(f"{PROGRAM}: error: {text}", file=sys.stderr, flush=True)

@@ -27,17 +27,20 @@ def _duration(seconds: float) -> str:
 
 
 class BatchReport:
-    """Follows a batch of `files` files of `total_bytes` bytes. The bar is drawn on stderr
-    when it is a terminal and the batch has more than one file; otherwise each file's
-    outcome is a line."""
+    """Follows a batch of `files` files of `total_bytes` bytes (`skipped` others were set
+    aside before it, for the summary to tell). The bar is drawn on stderr when it is a
+    terminal and the batch has more than one file; otherwise each file's outcome is a line."""
 
-    def __init__(self, messages: Messages, files: int, total_bytes: int) -> None:
+    def __init__(
+        self, messages: Messages, files: int, total_bytes: int, *, skipped: int = 0
+    ) -> None:
         self._messages = messages
         self._files = files
         self._total = total_bytes
         self._bar = files > 1 and sys.stderr.isatty()
         self._started = time.monotonic()
         self._done = self._failed = 0
+        self._skipped = skipped
         self._bytes_in = self._bytes_out = 0
         self._shown = False
         if self._bar:
@@ -65,9 +68,10 @@ class BatchReport:
         self._clear()
         seconds = time.monotonic() - self._started
         converted = self._done - self._failed
+        skipped = f"{self._skipped} skipped, " if self._skipped else ""
         self._messages.say(
-            f"{converted} converted, {self._failed} failed, {_size(self._bytes_in)} in, "
-            f"{_size(self._bytes_out)} out, {seconds:.2f} s"
+            f"{converted} converted, {self._failed} failed, {skipped}{_size(self._bytes_in)} "
+            f"in, {_size(self._bytes_out)} out, {seconds:.2f} s"
         )
 
     def _draw(self) -> None:

@@ -10,6 +10,8 @@ from pathlib import Path
 
 from slicer_files import NOT_FROM_THE_SLICER, write_slicer_gcode
 
+import pyquarn
+
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
 QUARN = [sys.executable, "-m", "pyquarn"]
@@ -87,3 +89,65 @@ def test_no_progress_bar_when_piped(tmp_path: Path) -> None:
     assert run.returncode == 0
     assert run.stderr == "" and "ETA" not in run.stdout
     assert [line.split()[0] for line in run.stdout.splitlines()] == ["ok", "ok", "2"]
+
+
+def convert(*args: object) -> subprocess.CompletedProcess[str]:
+    return subprocess.run([*QUARN, "convert", *map(str, args)], capture_output=True, text=True)
+
+
+def skipped(run: subprocess.CompletedProcess[str]) -> list[tuple[str, str]]:
+    """(file, hint) of each skip line; every stderr line must be one."""
+    lines = run.stderr.splitlines()
+    assert all(" skipped, " in line and "exists (use " in line for line in lines), run.stderr
+    return sorted((line.split()[1].rstrip(":"), line.split("(use ")[1]) for line in lines)
+
+
+def test_a_folder_converted_again_skips_what_exists(tmp_path: Path) -> None:
+    top = tmp_path / "prints"
+    top.mkdir()
+    a, b = (write_slicer_gcode(top / f"{name}.gcode") for name in "ab")
+    assert convert(top).returncode == 0
+    first = {name: (top / name).stat().st_mtime_ns for name in files_under(top)}
+
+    # Each file stands next to its output: neither is converted over the other.
+    run = convert(top, "-j", 2)
+    assert run.returncode == 0 and run.stdout.startswith("0 converted, 0 failed, 4 skipped, ")
+    assert skipped(run) == sorted(
+        [(str(a), "--to binary -f to overwrite)"), (str(b), "--to binary -f to overwrite)")]
+        + [(str(p.with_suffix(".qgcode")), "--to ascii -f to overwrite)") for p in (a, b)]
+    )
+    assert {name: (top / name).stat().st_mtime_ns for name in files_under(top)} == first
+    assert convert(top, "-f").returncode == 0  # the pairs stay skipped with -f
+    assert {name: (top / name).stat().st_mtime_ns for name in files_under(top)} == first
+
+    # --to binary takes the ASCII files alone: the new one is converted, the others skipped
+    # until -f says to replace their outputs.
+    new = write_slicer_gcode(top / "new.gcode")
+    run = convert("--to", "binary", top)
+    assert run.returncode == 0 and run.stdout.startswith("ok ")
+    assert run.stdout.splitlines()[-1].startswith("1 converted, 0 failed, 2 skipped, ")
+    assert skipped(run) == [(str(a), "-f to overwrite)"), (str(b), "-f to overwrite)")]
+    assert pyquarn.verify(new.with_suffix(".qgcode")) is None
+    run = convert("--to", "binary", "-f", top)
+    assert run.returncode == 0 and run.stderr == ""
+    assert run.stdout.splitlines()[-1].startswith("3 converted, 0 failed, ")
+
+    # The same with an output folder; a failure still fails the batch.
+    out = tmp_path / "out"
+    assert convert("--to", "ascii", top, "-d", out).returncode == 0
+    (top / "bad.qgcode").write_bytes(b"GCDE and nothing more")
+    run = convert("--to", "ascii", top, "-d", out)
+    assert run.returncode == 1
+    assert run.stdout.startswith("0 converted, 1 failed, 3 skipped, ")
+    errors = [line for line in run.stderr.splitlines() if line.startswith("quarn: error: ")]
+    assert len(errors) == 1 and f"{top / 'bad.qgcode'}: " in errors[0]
+
+    # A file named, or an output named with -o, is converted over, as it always was.
+    run = convert(a)
+    assert run.returncode == 0 and run.stdout.startswith(f"ok {a} -> ")
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    write_slicer_gcode(alone / "x.gcode")
+    (out / "x.qgcode").write_bytes(b"old")
+    assert convert(alone, "-o", out / "x.qgcode").returncode == 0
+    assert pyquarn.verify(out / "x.qgcode") is None

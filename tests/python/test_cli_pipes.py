@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import json
 import os
 import pty
 import subprocess
@@ -120,3 +121,73 @@ def test_binary_output_is_not_written_to_a_terminal(
     os.close(primary)
     assert run.returncode == (2 if refused else 0)
     assert ("not written to a terminal" in run.stderr.decode()) == refused
+
+
+def test_info_verify_and_thumbnails_read_standard_input(tmp_path: Path) -> None:
+    # Through a pipe: the file is read once, as it comes, and named <stdin>.
+    data = SAMPLE.read_bytes()
+    run = quarn("info", "-", stdin=data)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.decode() == quarn("info", SAMPLE).stdout.decode().replace(
+        str(SAMPLE), "<stdin>"
+    )  # the size too, taken from the blocks
+    run = quarn("info", "--json", "-", stdin=data)
+    piped, named = json.loads(run.stdout), json.loads(quarn("info", "--json", SAMPLE).stdout)
+    assert piped == {**named, "path": "<stdin>"}
+    run = quarn("verify", "-", SAMPLE, stdin=data)
+    assert (run.returncode, run.stdout.decode()) == (0, f"ok <stdin>\nok {SAMPLE}\n")
+    run = quarn("thumbnails", "-", "-o", tmp_path / "images", stdin=data)
+    assert run.returncode == 0, run.stderr
+    with pyquarn.open(SAMPLE) as reader:
+        expected = reader.thumbnails[0].data
+    assert (tmp_path / "images" / "stdin_1_16x16.png").read_bytes() == expected
+
+
+@pytest.mark.parametrize(
+    ("command", "stdin", "message"),
+    [
+        (["info", "-"], "ascii", "<stdin>: InvalidMagicNumber: not a binary G-code file"),
+        (["verify", "-"], "ascii", "<stdin>: InvalidMagicNumber"),
+        (["verify", "-"], "truncated", "<stdin>: ReadError: the file ends, inside block 2"),
+        (["thumbnails", "-", "-o", "images"], "truncated", "<stdin>: ReadError"),
+        (["info", "-"], "empty", "<stdin>: "),
+    ],
+)
+def test_bad_standard_input_gives_one_line(
+    tmp_path: Path, command: list[str], stdin: str, message: str
+) -> None:
+    data = {
+        "ascii": write_slicer_gcode(tmp_path / "part.gcode").read_bytes(),
+        "truncated": SAMPLE.read_bytes()[:500],
+        "empty": b"",
+    }[stdin]
+    run = subprocess.run([*QUARN, *command], input=data, capture_output=True, cwd=tmp_path)
+    assert run.returncode == 1 and run.stdout == b""
+    lines = run.stderr.decode().splitlines()
+    assert len(lines) == 1 and lines[0].startswith(f"quarn: error: {message}"), lines
+    assert not (tmp_path / "images").exists()
+
+
+@pytest.mark.parametrize(
+    "args",
+    [
+        ["cat", "-", "-"],
+        ["info", "-r", "-", "-"],
+        ["verify", "-", "-"],
+        ["thumbnails", "-", "-", "-o", "out"],
+        ["convert", "-", "-", "-o", "out"],
+    ],
+)
+def test_standard_input_is_given_once(args: list[str]) -> None:
+    run = quarn(*args, stdin=SAMPLE.read_bytes())
+    assert run.returncode == 2 and run.stdout == b""
+    assert "standard input" in run.stderr.decode()
+
+
+def test_binary_input_is_not_awaited_from_a_terminal() -> None:
+    primary, secondary = pty.openpty()
+    run = subprocess.run([*QUARN, "info", "-"], stdin=secondary, capture_output=True)
+    os.close(secondary)
+    os.close(primary)
+    assert run.returncode == 2
+    assert "not read from a terminal" in run.stderr.decode()
