@@ -27,6 +27,14 @@ struct FileObjectCookie {
     std::optional<pybind11::error_already_set> pending;
 };
 
+// What a stream into memory has written: the start of a bytes object that grows as needed,
+// so that handing it over copies nothing.
+struct MemoryCookie {
+    PyObject* bytes{nullptr}; // owned; null until the first write
+    size_t size{0};
+    ~MemoryCookie();
+};
+
 class Stream {
 public:
     ~Stream();
@@ -37,7 +45,7 @@ public:
     static std::shared_ptr<Stream> from_path(const std::string& path, const std::string& mode);
     // Reads the object's bytes in place; the object is kept (and its buffer held) until close.
     static std::shared_ptr<Stream> from_buffer(const pybind11::object& data);
-    // A write stream into memory: value() gives what was written.
+    // A write stream into memory: take() gives what was written.
     static std::shared_ptr<Stream> to_memory();
     // Over a binary file object: reading (with prefix given back first) or writing; seekable
     // or not (a stream that cannot seek reports ESPIPE).
@@ -50,8 +58,9 @@ public:
     // Flushes and closes; raises what the file object raised or OSError when the last bytes
     // could not be written. Closing twice does nothing.
     void close();
-    // Bytes written so far into a memory stream.
-    pybind11::bytes value();
+    // The bytes written so far into a memory stream, handed over: the stream goes on from
+    // empty.
+    pybind11::bytes take();
 
     // Runs f (a library call on this stream) with the interpreter lock released, then
     // re-raises an exception the file object raised meanwhile.
@@ -82,14 +91,15 @@ private:
     pybind11::object m_owner; // the object whose buffer is read
     Py_buffer m_view{};
     bool m_has_view{false};
-    char* m_memory{nullptr}; // open_memstream's buffer
-    size_t m_memory_size{0};
+    std::unique_ptr<MemoryCookie> m_memory; // of to_memory
     std::unique_ptr<FileObjectCookie> m_cookie;
 
     friend FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
                                          bool seekable);
 };
 
+// The fopencookie stream of to_memory (memory_stream.cpp).
+FILE* open_memory_stream(MemoryCookie& cookie);
 // The fopencookie stream of from_file_object (file_object_stream.cpp).
 FILE* open_file_object_stream(Stream& stream, FileObjectCookie& cookie, bool writing,
                               bool seekable);
