@@ -24,7 +24,9 @@ def main() -> int:
             continue
         print(f"== {name}", flush=True)
         command = [sys.executable, str(path)] if path.suffix == ".py" else [str(path)]
-        failed += subprocess.run(command, check=False).returncode != 0
+        # From bench/: a Python child started from the repository root would import the
+        # source folder's pyquarn, which lacks its extension.
+        failed += subprocess.run(command, check=False, cwd=HERE).returncode != 0
     return 1 if failed else 0
 
 

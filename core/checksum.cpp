@@ -1,9 +1,6 @@
 #include "quarn/core/checksum.hpp"
 
-#include <zlib.h>
-
-#include <algorithm>
-
+#include "quarn/core/detail/crc32.hpp"
 #include "quarn/core/detail/stream.hpp"
 
 namespace quarn::core {
@@ -13,15 +10,8 @@ Checksum::Checksum(EChecksumType type) : m_type(type), m_size(checksum_size(type
 void Checksum::append(const uint8_t* data, size_t size) {
     if (data == nullptr || size == 0 || m_type != EChecksumType::CRC32)
         return;
-    // zlib's crc32 resumes from a finished value, exactly as the stored bytes hold it.
-    uLong crc = load_le<uint32_t>(m_checksum.data());
-    while (size > 0) {
-        const auto chunk = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
-        crc = ::crc32(crc, data, chunk);
-        data += chunk;
-        size -= chunk;
-    }
-    store_le(static_cast<uint32_t>(crc), m_checksum.data());
+    // The CRC resumes from a finished value, exactly as the stored bytes hold it.
+    store_le(crc32(load_le<uint32_t>(m_checksum.data()), data, size), m_checksum.data());
 }
 
 void Checksum::append_u16(uint16_t value) {

@@ -19,7 +19,7 @@ def to_binary(data: BytesLike, config: _quarn.BinarizerConfig | None = None) -> 
     source, target = _native.Stream.from_buffer(data), _native.Stream.to_memory()
     try:
         _native.ascii_to_binary(source, target, chosen, None)
-        return bytes(target.value())
+        return target.take()
     finally:
         source.close()
         target.close()
@@ -31,7 +31,7 @@ def to_ascii(data: BytesLike, *, verify: bool = True) -> bytes:
     source, target = _native.Stream.from_buffer(data), _native.Stream.to_memory()
     try:
         _native.binary_to_ascii(source, target, verify, None)
-        return bytes(target.value())
+        return target.take()
     finally:
         source.close()
         target.close()

@@ -9,6 +9,7 @@ binary would see it.
 from __future__ import annotations
 
 from collections.abc import Iterable, Iterator
+from itertools import chain
 from typing import Literal
 
 import _quarn
@@ -214,12 +215,14 @@ class _BinaryFile:
         self._lines_state = "running"
 
     def lines(self, check_open: object) -> Iterator[str]:
+        # The lines of a block come as one list, built natively; chain hands them out with
+        # no Python frame to resume per line.
         if self._seekable:
-            return self._seekable_lines()
+            return chain.from_iterable(self._seekable_blocks())
         self._take_once()
-        return self._streamed_lines()
+        return chain.from_iterable(self._streamed_blocks())
 
-    def _seekable_lines(self) -> Iterator[str]:
+    def _seekable_blocks(self) -> Iterator[list[str]]:
         if self._gcode_start is None or self._first_gcode is None:
             return
         # Each iteration keeps its own place, so that others (and blocks, verify) may read
@@ -231,13 +234,13 @@ class _BinaryFile:
             if lines is None:
                 return
             position = self._native.position()
-            yield from lines
+            yield lines
 
-    def _streamed_lines(self) -> Iterator[str]:
+    def _streamed_blocks(self) -> Iterator[list[str]]:
         if self._first_gcode is not None:
-            yield from self._native.gcode_lines()
+            yield self._native.gcode_lines()
             while (lines := self._native.next_gcode_lines()) is not None:
-                yield from lines
+                yield lines
         self._lines_state = "done"
 
     def verify(self) -> None:
@@ -305,13 +308,16 @@ class _AsciiFile:
     _iteration = 0
 
     def lines(self, check_open: object) -> Iterator[str]:
+        return chain.from_iterable(self._blocks_of_lines())
+
+    def _blocks_of_lines(self) -> Iterator[list[str]]:
         # The text is read again from its start for each iteration, and only the latest may
         # go on.
         self._iteration += 1
         mine = self._iteration
         self._native.rewind()
         while (lines := self._native.next_lines()) is not None:
-            yield from lines
+            yield lines
             if self._iteration != mine:
                 raise RuntimeError("lines() was iterated again meanwhile: this iteration ended")
 

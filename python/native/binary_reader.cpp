@@ -30,6 +30,8 @@ using core::EResult;
 
 namespace {
 
+constexpr size_t direct_read_limit = size_t{1} << 20;
+
 // Runs a block's read_data over its content held in memory.
 template <typename Block>
 EResult parse(std::vector<uint8_t>& content, const core::FileHeader& file_header,
@@ -221,8 +223,18 @@ private:
     }
 
     EResult load_content(FILE& f) {
-        if (!core::read_sized(f, content_size(), m_content))
+        // A content up to direct_read_limit is read at once: read_sized first seeks to the
+        // end of the file to check that the size announced is there, three seeks per block
+        // that each drop stdio's buffer. That size is worth no check: read_sized itself
+        // allocates as much before it finds the end of a stream that cannot seek.
+        const size_t size = content_size();
+        if (size <= direct_read_limit) {
+            m_content.resize(size);
+            if (!core::read_exact(f, m_content.data(), size))
+                return EResult::ReadError;
+        } else if (!core::read_sized(f, size, m_content)) {
             return EResult::ReadError;
+        }
         const auto type = static_cast<core::EChecksumType>(m_file_header.checksum_type);
         if (type == core::EChecksumType::None)
             return EResult::Success;

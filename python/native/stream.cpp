@@ -45,8 +45,6 @@ void Stream::release() {
         m_has_view = false;
     }
     m_owner = py::object();
-    std::free(m_memory);
-    m_memory = nullptr;
 }
 
 std::shared_ptr<Stream> Stream::from_path(const std::string& path, const std::string& mode) {
@@ -79,7 +77,8 @@ std::shared_ptr<Stream> Stream::from_buffer(const py::object& data) {
 
 std::shared_ptr<Stream> Stream::to_memory() {
     std::shared_ptr<Stream> stream(new Stream());
-    stream->m_file = open_memstream(&stream->m_memory, &stream->m_memory_size);
+    stream->m_memory = std::make_unique<MemoryCookie>();
+    stream->m_file = open_memory_stream(*stream->m_memory);
     if (stream->m_file == nullptr)
         throw std::bad_alloc();
     return stream;
@@ -135,16 +134,17 @@ void Stream::close() {
         error = close_file();
     }
     raise_pending();
-    if (m_memory == nullptr)
-        release();
+    release();
     if (error != 0)
         raise_os_error(error, "");
 }
 
-py::bytes Stream::value() {
-    if (m_file != nullptr)
-        std::fflush(m_file);
-    return py::bytes(m_memory == nullptr ? "" : m_memory, m_memory_size);
+py::bytes Stream::take() {
+    if (!m_memory)
+        throw py::value_error("not a stream into memory");
+    if (m_file != nullptr && std::fflush(m_file) != 0)
+        throw std::bad_alloc();
+    return take_memory(*m_memory);
 }
 
 void register_stream(py::module_& m) {
@@ -161,7 +161,7 @@ void register_stream(py::module_& m) {
         .def_static("from_file_object", &Stream::from_file_object, py::arg("file"),
                     py::arg("writing"), py::arg("seekable"), py::arg("prefix") = std::string())
         .def_property_readonly("seekable", &Stream::seekable)
-        .def("value", &Stream::value)
+        .def("take", &Stream::take)
         .def("close", &Stream::close);
 }
 

@@ -17,6 +17,22 @@
 
 namespace quarn::native {
 
+// What a stream into memory has written (memory_stream.cpp): a bytes object that grows as
+// needed, so that handing it over copies nothing, where stdio can call our own functions;
+// elsewhere open_memstream's buffer, copied once when taken.
+struct MemoryCookie {
+    PyObject* bytes{nullptr}; // owned; null until the first write
+    size_t size{0};
+    char* buffer{nullptr}; // open_memstream's, where it is used
+    size_t buffer_size{0};
+    ~MemoryCookie();
+};
+
+// A write stream into the cookie; nullptr when it could not be made.
+FILE* open_memory_stream(MemoryCookie& cookie);
+// What was written (the stream flushed), handed over; taken once, when writing is done.
+pybind11::bytes take_memory(MemoryCookie& cookie);
+
 class Stream {
 public:
     ~Stream();
@@ -27,7 +43,7 @@ public:
     static std::shared_ptr<Stream> from_path(const std::string& path, const std::string& mode);
     // Reads the object's bytes in place; the object is kept (and its buffer held) until close.
     static std::shared_ptr<Stream> from_buffer(const pybind11::object& data);
-    // A write stream into memory: value() gives what was written.
+    // A write stream into memory: take() gives what was written.
     static std::shared_ptr<Stream> to_memory();
     // Over a binary file object: reading (with prefix given back first) or writing; seekable
     // or not (a stream that cannot seek reports ESPIPE).
@@ -40,8 +56,8 @@ public:
     // Flushes and closes; raises what the file object raised or OSError when the last bytes
     // could not be written. Closing twice does nothing.
     void close();
-    // Bytes written so far into a memory stream.
-    pybind11::bytes value();
+    // The bytes written into a memory stream, handed over; taken once, when writing is done.
+    pybind11::bytes take();
 
     // Runs f (a library call on this stream) with the interpreter lock released, then
     // re-raises an exception the file object raised meanwhile.
@@ -75,8 +91,7 @@ private:
     pybind11::object m_owner; // the object whose buffer is read
     Py_buffer m_view{};
     bool m_has_view{false};
-    char* m_memory{nullptr}; // open_memstream's buffer
-    size_t m_memory_size{0};
+    std::unique_ptr<MemoryCookie> m_memory; // of to_memory
     std::unique_ptr<FileObjectCookie> m_cookie;
 };
 

@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,9 @@ namespace quarn::native {
 pybind11::str to_text(std::string_view bytes);
 // TypeError for anything but str.
 std::string from_text(pybind11::handle text);
+// The bytes of a str that holds only ASCII, which are its UTF-8, in place (valid while the
+// str lives); nullopt for any other object.
+std::optional<std::string_view> ascii_bytes(pybind11::handle text);
 // The lines of G-code text, split at line feeds, without them; a last line without one is
 // a line too.
 pybind11::list split_lines(std::string_view text);

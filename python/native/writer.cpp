@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "python/native/errors.hpp"
 #include "python/native/registrations.hpp"
@@ -84,11 +86,9 @@ public:
 
     void write_lines(const py::iterable& lines) {
         std::string batch;
+        batch.reserve(batch_bytes * 2);
         for (const py::handle line : lines) {
-            const std::string bytes = from_text(line);
-            if (bytes.find('\n') != std::string::npos)
-                throw py::value_error("a line holds a line feed: use write() for text");
-            (batch += bytes) += '\n';
+            add_line(batch, line);
             if (batch.size() >= batch_bytes)
                 append(batch);
         }
@@ -116,6 +116,22 @@ public:
     }
 
 private:
+    // The line and a line feed at the end of batch.
+    static void add_line(std::string& batch, const py::handle& line) {
+        std::string_view bytes;
+        std::string encoded;
+        if (const std::optional<std::string_view> ascii = ascii_bytes(line)) {
+            bytes = *ascii;
+        } else {
+            encoded = from_text(line);
+            bytes = encoded;
+        }
+        if (bytes.find('\n') != std::string_view::npos)
+            throw py::value_error("a line holds a line feed: use write() for text");
+        batch.append(bytes);
+        batch += '\n';
+    }
+
     void append(std::string& text) {
         if (text.empty())
             return;

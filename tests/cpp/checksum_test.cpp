@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <vector>
 
 #include "quarn/core/checksum.hpp"
+#include "quarn/core/detail/stream.hpp"
 #include "test_support.hpp"
 
 using namespace quarn::core;
@@ -74,5 +78,40 @@ TEST(Checksum, BlockHeaderFieldsAsStored) {
         Checksum expected(EChecksumType::CRC32);
         expected.append(on_disk);
         EXPECT_TRUE(fields.matches(expected));
+    }
+}
+
+// The folded method covers 64 bytes and more in steps of 16 and hands the rest to the table
+// method: every length around those steps, from any start and any running value, must give
+// zlib's result.
+TEST(Checksum, AgreesWithZlibAtEveryLengthAndAlignment) {
+    Bytes data(70000);
+    uint32_t seed = 12345;
+    for (uint8_t& byte : data) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(seed >> 16);
+    }
+    std::vector<size_t> lengths;
+    for (size_t n = 0; n <= 300; ++n)
+        lengths.push_back(n);
+    for (size_t n : {1023u, 1024u, 4097u, 65535u, 65536u, 69983u})
+        lengths.push_back(n);
+    for (size_t offset : {0u, 1u, 7u, 15u}) {
+        for (size_t n : lengths) {
+            for (uint32_t start : {0u, 0xCBF43926u}) {
+                // A running value other than 0 comes from four bytes appended first.
+                Checksum crc(EChecksumType::CRC32);
+                uint8_t prefix[4];
+                store_le(start, prefix);
+                crc.append(prefix, start == 0 ? 0 : 4);
+                crc.append(data.data() + offset, n);
+                uLong reference = ::crc32(0, prefix, start == 0 ? 0 : 4);
+                reference = ::crc32(reference, data.data() + offset, static_cast<uInt>(n));
+                uint8_t want[4];
+                store_le(static_cast<uint32_t>(reference), want);
+                ASSERT_EQ(stored(crc), Bytes(want, want + 4))
+                    << "length " << n << " offset " << offset << " start " << start;
+            }
+        }
     }
 }
