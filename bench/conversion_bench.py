@@ -29,7 +29,8 @@ def best(function) -> float:
     return best_of(function, REPEATS)
 
 
-def convert(function, src: Path, dst: Path, *args) -> None:
+def convert(function, src: Path, dst: Path | str, *args) -> None:
+    """One of _quarn's conversions, file to file, the way a C++ caller runs it."""
     fin, fout = q.open(str(src), "rb"), q.open(str(dst), "wb")
     result = function(fin, fout, *args)
     q.close(fin)

@@ -26,6 +26,7 @@ from pathlib import Path
 
 import _quarn as q
 from conversion_bench import SOURCE, four_times
+from conversion_bench import convert as library_convert
 from timing import best_of_each, load
 
 import pyquarn
@@ -34,15 +35,6 @@ import pyquarn.writer
 
 REPEATS = 5
 LIMIT_MB = 32
-
-
-def library_convert(function, src: Path, dst: Path | str, *args) -> None:
-    fin, fout = q.open(str(src), "rb"), q.open(str(dst), "wb")
-    result = function(fin, fout, *args)
-    q.close(fin)
-    q.close(fout)
-    if result != q.EResult.Success:
-        raise SystemExit(f"{function.__name__} of {src}: {result.name}")
 
 
 def iterate_lines(binary: Path) -> None:
