@@ -32,14 +32,7 @@ def test_every_target_has_seeds():
 
 @pytest.mark.parametrize("seed", SEEDS, ids=lambda seed: f"{seed.parent.name}/{seed.name}")
 def test_seed(seed):
+    # Each kind of source also reads as the same bytes do (fuzz_checks.run compares them).
     data = seed.read_bytes()
-    seen = {}
     for kind in fuzz_checks.SOURCE_KINDS:
         fuzz_checks.run(data, kind)
-        seen[kind] = fuzz_checks.read(data, kind)
-    # What a file gives does not depend on the kind of source it is read from.
-    views = {
-        kind: None if got is None else (got.format, got.metadata, got.thumbnails, got.lines)
-        for kind, got in seen.items()
-    }
-    assert views["seekable"] == views["bytes"] == views["stream"]

@@ -167,6 +167,13 @@ def observe(reader: pyquarn.Reader, streamed: bool) -> Observed:
     return Observed(reader.format, metadata, reader.thumbnails, lines, verified, blocks)
 
 
+def view(observed: Observed | None) -> tuple[object, ...] | None:
+    """What a file gives whatever its source: format, metadata, thumbnails and lines."""
+    if observed is None:
+        return None
+    return (observed.format, observed.metadata, observed.thumbnails, observed.lines)
+
+
 def read(data: bytes, kind: SourceKind) -> Observed | None:
     """The observations of `data` read from a source of `kind`; None when it does not open."""
     try:
@@ -258,6 +265,9 @@ def check_written_back(before: Observed, config: pyquarn.BinarizerConfig) -> Non
 def run(data: bytes, kind: SourceKind) -> None:
     """Everything one input goes through, from a source of `kind`."""
     before = read(data, kind)
+    if kind != "bytes":
+        # A file object gives what the same bytes give.
+        expect(view(before) == view(read(data, "bytes")), f"a {kind} source reads as bytes")
     if before is None:
         return
     if before.format == "binary":
