@@ -245,17 +245,17 @@ class _BinaryFile:
         position = (self._gcode_start, self._first_gcode)
         while True:
             self._native.seek(*position)
-            lines = self._native.next_gcode_lines()
-            if lines is None:
+            text = self._native.next_gcode_text()
+            if text is None:
                 return
             position = self._native.position()
-            yield from lines
+            yield from _lines_of(text)
 
     def _streamed_lines(self) -> Iterator[str]:
         if self._first_gcode is not None:
-            yield from self._native.gcode_lines()
-            while (lines := self._native.next_gcode_lines()) is not None:
-                yield from lines
+            yield from _lines_of(self._native.gcode_text())
+            while (text := self._native.next_gcode_text()) is not None:
+                yield from _lines_of(text)
         self._lines_state = "done"
 
     def verify(self) -> None:
@@ -267,7 +267,7 @@ class _BinaryFile:
             return  # every block was verified as it was read
         self._take_once()
         if self._first_gcode is not None:
-            self._native.gcode_lines()
+            self._native.gcode_text()
             self._native.verify_gcode()
         self._lines_state = "done"
 
@@ -304,6 +304,14 @@ class _BinaryFile:
             metadata=self._block_metadata.get(index),
             thumbnail=self._block_thumbnail.get(index),
         )
+
+
+def _lines_of(text: bytes) -> Iterator[str]:
+    """The lines of a G-code block's text, made into strings a batch at a time."""
+    start = 0
+    while start < len(text):
+        lines, start = _native.lines_from(text, start)
+        yield from lines
 
 
 class _AsciiFile:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "python/native/errors.hpp"
@@ -40,6 +41,28 @@ EResult parse(std::vector<uint8_t>& content, const core::FileHeader& file_header
     EResult result = block.read_data(*memory, file_header, header);
     std::fclose(memory);
     return result;
+}
+
+// A block's lines become Python strings this many bytes of text at a time: a block of
+// short lines as strings takes some twenty times its size, which a small compressed block
+// must not be able to demand at once.
+constexpr size_t lines_batch_bytes = size_t{1} << 16;
+
+// The whole lines of `text` from byte `start` on, up to the first line end at or after
+// lines_batch_bytes (at least one line), and the offset of the rest.
+py::tuple lines_from(const py::bytes& text, size_t start) {
+    const std::string_view all(PyBytes_AS_STRING(text.ptr()),
+                               static_cast<size_t>(PyBytes_GET_SIZE(text.ptr())));
+    if (start >= all.size())
+        return py::make_tuple(py::list(), all.size());
+    const std::string_view rest = all.substr(start);
+    size_t end = rest.size();
+    if (rest.size() > lines_batch_bytes) {
+        const size_t feed = rest.find('\n', lines_batch_bytes - 1);
+        if (feed != std::string_view::npos)
+            end = feed + 1;
+    }
+    return py::make_tuple(split_lines(rest.substr(0, end)), start + end);
 }
 
 } // namespace
@@ -104,27 +127,27 @@ public:
             py::bytes(reinterpret_cast<const char*>(block.data.data()), block.data.size()));
     }
 
-    // The lines of the G-code block just loaded.
-    py::list gcode_lines() {
+    // The decoded text of the G-code block just loaded.
+    py::bytes gcode_text() {
         if (m_header.type != static_cast<uint16_t>(EBlockType::GCode))
             throw py::value_error("the block loaded holds no G-code");
         const EResult r = m_stream->call([&](FILE&) { return decode_gcode(); });
         check(r, where());
-        return split_lines(m_text);
+        return py::bytes(m_text);
     }
 
     // Every block header read so far, by index: (type, compression, uncompressed_size,
     // stored size, offset, size).
     const std::vector<std::array<uint64_t, 6>>& headers() const { return m_headers; }
 
-    // The lines of the next G-code block, None after the last one.
-    py::object next_gcode_lines() {
+    // The decoded text of the next G-code block, None after the last one.
+    py::object next_gcode_text() {
         bool end = false;
         const EResult r = m_stream->call([&](FILE& f) { return next_gcode(f, end); });
         check(r, where());
         if (end)
             return py::none();
-        return split_lines(m_text);
+        return py::bytes(m_text);
     }
 
     // Reads, verifies and decodes every block left, which must all be G-code.
@@ -271,6 +294,7 @@ private:
 };
 
 void register_binary_reader(py::module_& m) {
+    m.def("lines_from", &lines_from, py::arg("text"), py::arg("start"));
     py::class_<BinaryReader>(m, "BinaryReader")
         .def(py::init<std::shared_ptr<Stream>, py::object>(), py::arg("stream"), py::arg("name"))
         .def_property_readonly("version", &BinaryReader::version)
@@ -280,9 +304,9 @@ void register_binary_reader(py::module_& m) {
         .def("load", &BinaryReader::load)
         .def("metadata", &BinaryReader::metadata)
         .def("thumbnail", &BinaryReader::thumbnail)
-        .def("gcode_lines", &BinaryReader::gcode_lines)
+        .def("gcode_text", &BinaryReader::gcode_text)
         .def("headers", &BinaryReader::headers)
-        .def("next_gcode_lines", &BinaryReader::next_gcode_lines)
+        .def("next_gcode_text", &BinaryReader::next_gcode_text)
         .def("verify_gcode", &BinaryReader::verify_gcode)
         .def("copy_gcode", &BinaryReader::copy_gcode, py::arg("target"), py::arg("with_loaded"))
         .def("position", &BinaryReader::position)

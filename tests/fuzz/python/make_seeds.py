@@ -1,7 +1,8 @@
 """Writes the generated seeds of the Python fuzz targets with pyquarn itself:
     python tests/fuzz/python/make_seeds.py [corpus directory]
 corpus/binary_open/ gets small binary files under several configurations, with every
-thumbnail format (a QOI image using each of its ops) and repeated metadata keys;
+thumbnail format (a QOI image using each of its ops) and repeated metadata keys, and one
+small block of many lines;
 corpus/ascii_open/ gets the slicer text they are written from. The C++ targets' seeds are
 fuzzed beside these (tests/fuzz/corpus/binary_read and ascii_convert). Run it again after a
 format change; the output is deterministic.
@@ -19,6 +20,9 @@ import pyquarn
 from pyquarn import BinarizerConfig, ChecksumType, CompressionType, GCodeEncodingType
 
 HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parents[1] / "python"))
+
+from gcode_files import Compression, gcode, valid_file  # noqa: E402
 
 # 3x2 RGBA pixels, one op each of RGBA, DIFF, LUMA, INDEX, RGB and RUN, then the end marker.
 QOI = (
@@ -133,12 +137,21 @@ def binary_file(chosen: BinarizerConfig) -> bytes:
     return out.getvalue()
 
 
+def many_short_lines() -> bytes:
+    """One small Deflate block of 100,000 short lines, which lines() makes into strings in
+    batches (a block's lines at once took twenty times its decoded size)."""
+    crafted = valid_file(gcode_blocks=())
+    crafted.blocks.append(gcode(b"G1\n" * 100_000, compression=Compression.Deflate))
+    return crafted.to_bytes()
+
+
 def main(root: Path) -> None:
     binary, ascii = root / "binary_open", root / "ascii_open"
     binary.mkdir(parents=True, exist_ok=True)
     ascii.mkdir(parents=True, exist_ok=True)
     for name, chosen in CONFIGS.items():
         (binary / f"{name}.qgcode").write_bytes(binary_file(chosen))
+    (binary / "many_short_lines.qgcode").write_bytes(many_short_lines())
     text = slicer_text()
     (ascii / "three_thumbnails.gcode").write_bytes(text)
     (ascii / "three_thumbnails_crlf.gcode").write_bytes(text.replace(b"\n", b"\r\n"))
