@@ -245,17 +245,20 @@ class _BinaryFile:
         position = (self._gcode_start, self._first_gcode)
         while True:
             self._native.seek(*position)
-            text = self._native.next_gcode_text()
-            if text is None:
+            block = self._native.next_gcode_lines()
+            if block is None:
                 return
             position = self._native.position()
-            yield from _lines_of(text)
+            for batch in _batches(*block):
+                yield from batch
 
     def _streamed_lines(self) -> Iterator[str]:
         if self._first_gcode is not None:
-            yield from _lines_of(self._native.gcode_text())
-            while (text := self._native.next_gcode_text()) is not None:
-                yield from _lines_of(text)
+            block: _native.BlockLines | None = self._native.gcode_lines()
+            while block is not None:
+                for batch in _batches(*block):
+                    yield from batch
+                block = self._native.next_gcode_lines()
         self._lines_state = "done"
 
     def verify(self) -> None:
@@ -267,7 +270,7 @@ class _BinaryFile:
             return  # every block was verified as it was read
         self._take_once()
         if self._first_gcode is not None:
-            self._native.gcode_text()
+            self._native.gcode_lines()
             self._native.verify_gcode()
         self._lines_state = "done"
 
@@ -306,12 +309,14 @@ class _BinaryFile:
         )
 
 
-def _lines_of(text: bytes) -> Iterator[str]:
-    """The lines of a G-code block's text, made into strings a batch at a time."""
+def _batches(first: list[str], rest: bytes | None) -> Iterator[list[str]]:
+    """The lines of a G-code block a batch at a time, the rest of a large block made into
+    strings as it is reached (the caller yields the lines: one generator fewer per line)."""
+    yield first
     start = 0
-    while start < len(text):
-        lines, start = _native.lines_from(text, start)
-        yield from lines
+    while rest is not None and start < len(rest):
+        lines, start = _native.lines_from(rest, start)
+        yield lines
 
 
 class _AsciiFile:

@@ -45,24 +45,37 @@ EResult parse(std::vector<uint8_t>& content, const core::FileHeader& file_header
 
 // A block's lines become Python strings this many bytes of text at a time: a block of
 // short lines as strings takes some twenty times its size, which a small compressed block
-// must not be able to demand at once.
+// must not be able to demand at once. The writer's blocks fit in one batch.
 constexpr size_t lines_batch_bytes = size_t{1} << 16;
 
-// The whole lines of `text` from byte `start` on, up to the first line end at or after
-// lines_batch_bytes (at least one line), and the offset of the rest.
+// Where the first batch of text ends: at the first line end at or after lines_batch_bytes
+// (whole lines, at least one).
+size_t batch_end(std::string_view text) {
+    if (text.size() <= lines_batch_bytes)
+        return text.size();
+    const size_t feed = text.find('\n', lines_batch_bytes - 1);
+    return feed == std::string_view::npos ? text.size() : feed + 1;
+}
+
+// The lines of the first batch of a block's text, and the rest of the text as bytes (None
+// when the block is one batch, as nearly every block is: then nothing is copied).
+py::tuple first_lines(std::string_view text) {
+    const size_t end = batch_end(text);
+    py::object rest = py::none();
+    if (end < text.size())
+        rest = py::bytes(text.substr(end));
+    return py::make_tuple(split_lines(text.substr(0, end)), rest);
+}
+
+// The lines of the batch of `text` (the rest of a block) from byte `start` on, and where
+// the next batch starts.
 py::tuple lines_from(const py::bytes& text, size_t start) {
     const std::string_view all(PyBytes_AS_STRING(text.ptr()),
                                static_cast<size_t>(PyBytes_GET_SIZE(text.ptr())));
     if (start >= all.size())
         return py::make_tuple(py::list(), all.size());
-    const std::string_view rest = all.substr(start);
-    size_t end = rest.size();
-    if (rest.size() > lines_batch_bytes) {
-        const size_t feed = rest.find('\n', lines_batch_bytes - 1);
-        if (feed != std::string_view::npos)
-            end = feed + 1;
-    }
-    return py::make_tuple(split_lines(rest.substr(0, end)), start + end);
+    const size_t end = batch_end(all.substr(start));
+    return py::make_tuple(split_lines(all.substr(start, end)), start + end);
 }
 
 } // namespace
@@ -127,27 +140,27 @@ public:
             py::bytes(reinterpret_cast<const char*>(block.data.data()), block.data.size()));
     }
 
-    // The decoded text of the G-code block just loaded.
-    py::bytes gcode_text() {
+    // The G-code block just loaded, decoded: (lines of its first batch, the rest or None).
+    py::tuple gcode_lines() {
         if (m_header.type != static_cast<uint16_t>(EBlockType::GCode))
             throw py::value_error("the block loaded holds no G-code");
         const EResult r = m_stream->call([&](FILE&) { return decode_gcode(); });
         check(r, where());
-        return py::bytes(m_text);
+        return first_lines(m_text);
     }
 
     // Every block header read so far, by index: (type, compression, uncompressed_size,
     // stored size, offset, size).
     const std::vector<std::array<uint64_t, 6>>& headers() const { return m_headers; }
 
-    // The decoded text of the next G-code block, None after the last one.
-    py::object next_gcode_text() {
+    // The next G-code block, decoded as gcode_lines gives it; None after the last one.
+    py::object next_gcode_lines() {
         bool end = false;
         const EResult r = m_stream->call([&](FILE& f) { return next_gcode(f, end); });
         check(r, where());
         if (end)
             return py::none();
-        return py::bytes(m_text);
+        return first_lines(m_text);
     }
 
     // Reads, verifies and decodes every block left, which must all be G-code.
@@ -304,9 +317,9 @@ void register_binary_reader(py::module_& m) {
         .def("load", &BinaryReader::load)
         .def("metadata", &BinaryReader::metadata)
         .def("thumbnail", &BinaryReader::thumbnail)
-        .def("gcode_text", &BinaryReader::gcode_text)
+        .def("gcode_lines", &BinaryReader::gcode_lines)
         .def("headers", &BinaryReader::headers)
-        .def("next_gcode_text", &BinaryReader::next_gcode_text)
+        .def("next_gcode_lines", &BinaryReader::next_gcode_lines)
         .def("verify_gcode", &BinaryReader::verify_gcode)
         .def("copy_gcode", &BinaryReader::copy_gcode, py::arg("target"), py::arg("with_loaded"))
         .def("position", &BinaryReader::position)

@@ -204,8 +204,8 @@ def test_many_open_read_close_cycles_keep_the_size_flat():
 @pytest.mark.parametrize("seekable", [True, False], ids=["bytes", "unseekable"])
 def test_a_small_block_of_many_lines_is_not_made_into_strings_at_once(seekable):
     # Some 3 KB of Deflate data decode to a million short lines, which as Python strings
-    # take twenty times the text: lines() makes them a batch at a time, so what it holds
-    # stays near the decoded text.
+    # take twenty times the text: lines() makes them a batch at a time, so what it holds is
+    # the text and a few batches as strings.
     text = b"G1\n" * 1_000_000
     crafted = valid_file(gcode_blocks=())
     crafted.blocks.append(gcode(text, compression=Compression.Deflate))
@@ -219,4 +219,4 @@ def test_a_small_block_of_many_lines_is_not_made_into_strings_at_once(seekable):
     finally:
         tracemalloc.stop()
     assert count == 1_000_000
-    assert peak < 2 * len(text)
+    assert peak < 3 * len(text)
