@@ -14,9 +14,10 @@ CMAKE_COMMON = -G Ninja -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
 CXX_SOURCES = $(shell git ls-files -co --exclude-standard '*.cpp' '*.hpp')
 
 .PHONY: test demo setup install cpp-test asan-test cpp-package py-test typecheck docs docs-test \
-	dist wheel-test format format-check bench fuzz fuzz-smoke clean
+	dist wheel-test format format-check bench fuzz fuzz-smoke py-fuzz-smoke clean
 
-test: format-check typecheck cpp-test asan-test fuzz-smoke cpp-package py-test docs-test wheel-test
+test: format-check typecheck cpp-test asan-test fuzz-smoke py-fuzz-smoke cpp-package py-test \
+		docs-test wheel-test
 	@echo "all tests passed"
 
 demo: install
@@ -73,8 +74,9 @@ dist: setup
 wheel-test: dist
 	tools/test-wheels $(PYTHONS)
 
-# mypy --strict on pyquarn, every example and the programs the tests run (the list and the
-# options are pyproject.toml's), against the installed stubs of _quarn.
+# mypy --strict on pyquarn, every example, the programs the tests run and the Python fuzz
+# targets (the list and the options are pyproject.toml's), against the installed stubs of
+# _quarn.
 typecheck: install
 	$(PY) -m mypy
 
@@ -97,17 +99,24 @@ bench: install
 	QUARN_DEV_BUILD=$(abspath build/bench) $(PY) bench/run.py
 
 # Builds the fuzz targets with clang and runs each for FUZZ_SECONDS, keeping what they find
-# in build/fuzz/corpus. The smoke run of make test gives each 15 seconds from the seeds
-# alone, with a fixed random seed, so that it is repeatable.
+# in build/fuzz/corpus, then the Python targets (atheris, on the installed pyquarn) likewise
+# into build/fuzz/python. The smoke runs of make test give each 15 seconds from the seeds
+# alone, with a fixed random seed, so that they are repeatable.
 FUZZ_SECONDS ?= 300
 FUZZ_TOOLS = CMAKE=$(CMAKE) NINJA=$(abspath $(VENV)/bin/ninja) JOBS=$(JOBS)
-fuzz: setup
+fuzz: install
 	$(FUZZ_TOOLS) FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run_fuzzers.sh
+	PYTHON=$(PY) FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/python/run_fuzzers.sh
 
 fuzz-smoke: setup
 	rm -rf build/fuzz/smoke
 	$(FUZZ_TOOLS) FUZZ_SECONDS=15 FUZZ_WORK=build/fuzz/smoke FUZZ_FLAGS=-seed=1 \
 		tests/fuzz/run_fuzzers.sh
+
+py-fuzz-smoke: install
+	rm -rf build/fuzz/python-smoke
+	PYTHON=$(PY) FUZZ_SECONDS=15 FUZZ_WORK=build/fuzz/python-smoke FUZZ_FLAGS=-seed=1 \
+		tests/fuzz/python/run_fuzzers.sh
 
 format: setup
 	$(VENV)/bin/clang-format -i $(CXX_SOURCES)

@@ -230,17 +230,18 @@ class _BinaryFile:
         position = (self._gcode_start, self._first_gcode)
         while True:
             self._native.seek(*position)
-            lines = self._native.next_gcode_lines()
-            if lines is None:
+            block = self._native.next_gcode_lines()
+            if block is None:
                 return
             position = self._native.position()
-            yield lines
+            yield from _batches(*block)
 
     def _streamed_blocks(self) -> Iterator[list[str]]:
         if self._first_gcode is not None:
-            yield self._native.gcode_lines()
-            while (lines := self._native.next_gcode_lines()) is not None:
-                yield lines
+            block: _native.BlockLines | None = self._native.gcode_lines()
+            while block is not None:
+                yield from _batches(*block)
+                block = self._native.next_gcode_lines()
         self._lines_state = "done"
 
     def verify(self) -> None:
@@ -289,6 +290,16 @@ class _BinaryFile:
             metadata=self._block_metadata.get(index),
             thumbnail=self._block_thumbnail.get(index),
         )
+
+
+def _batches(first: list[str], rest: bytes | None) -> Iterator[list[str]]:
+    """The lines of a G-code block a batch at a time, the rest of a large block made into
+    strings as it is reached."""
+    yield first
+    start = 0
+    while rest is not None and start < len(rest):
+        lines, start = _native.lines_from(rest, start)
+        yield lines
 
 
 class _AsciiFile:

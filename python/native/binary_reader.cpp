@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "python/native/errors.hpp"
@@ -42,6 +43,41 @@ EResult parse(std::vector<uint8_t>& content, const core::FileHeader& file_header
     EResult result = block.read_data(*memory, file_header, header);
     std::fclose(memory);
     return result;
+}
+
+// A block's lines become Python strings this many bytes of text at a time: a block of
+// short lines as strings takes some twenty times its size, which a small compressed block
+// must not be able to demand at once. The writer's blocks fit in one batch.
+constexpr size_t lines_batch_bytes = size_t{1} << 16;
+
+// Where the first batch of text ends: at the first line end at or after lines_batch_bytes
+// (whole lines, at least one).
+size_t batch_end(std::string_view text) {
+    if (text.size() <= lines_batch_bytes)
+        return text.size();
+    const size_t feed = text.find('\n', lines_batch_bytes - 1);
+    return feed == std::string_view::npos ? text.size() : feed + 1;
+}
+
+// The lines of the first batch of a block's text, and the rest of the text as bytes (None
+// when the block is one batch, as nearly every block is: then nothing is copied).
+py::tuple first_lines(std::string_view text) {
+    const size_t end = batch_end(text);
+    py::object rest = py::none();
+    if (end < text.size())
+        rest = py::bytes(text.substr(end));
+    return py::make_tuple(split_lines(text.substr(0, end)), rest);
+}
+
+// The lines of the batch of `text` (the rest of a block) from byte `start` on, and where
+// the next batch starts.
+py::tuple lines_from(const py::bytes& text, size_t start) {
+    const std::string_view all(PyBytes_AS_STRING(text.ptr()),
+                               static_cast<size_t>(PyBytes_GET_SIZE(text.ptr())));
+    if (start >= all.size())
+        return py::make_tuple(py::list(), all.size());
+    const size_t end = batch_end(all.substr(start));
+    return py::make_tuple(split_lines(all.substr(start, end)), start + end);
 }
 
 } // namespace
@@ -106,27 +142,27 @@ public:
             py::bytes(reinterpret_cast<const char*>(block.data.data()), block.data.size()));
     }
 
-    // The lines of the G-code block just loaded.
-    py::list gcode_lines() {
+    // The G-code block just loaded, decoded: (lines of its first batch, the rest or None).
+    py::tuple gcode_lines() {
         if (m_header.type != static_cast<uint16_t>(EBlockType::GCode))
             throw py::value_error("the block loaded holds no G-code");
         const EResult r = m_stream->call([&](FILE&) { return decode_gcode(); });
         check(r, where());
-        return split_lines(m_text);
+        return first_lines(m_text);
     }
 
     // Every block header read so far, by index: (type, compression, uncompressed_size,
     // stored size, offset, size).
     const std::vector<std::array<uint64_t, 6>>& headers() const { return m_headers; }
 
-    // The lines of the next G-code block, None after the last one.
+    // The next G-code block, decoded as gcode_lines gives it; None after the last one.
     py::object next_gcode_lines() {
         bool end = false;
         const EResult r = m_stream->call([&](FILE& f) { return next_gcode(f, end); });
         check(r, where());
         if (end)
             return py::none();
-        return split_lines(m_text);
+        return first_lines(m_text);
     }
 
     // Reads, verifies and decodes every block left, which must all be G-code.
@@ -283,6 +319,7 @@ private:
 };
 
 void register_binary_reader(py::module_& m) {
+    m.def("lines_from", &lines_from, py::arg("text"), py::arg("start"));
     py::class_<BinaryReader>(m, "BinaryReader")
         .def(py::init<std::shared_ptr<Stream>, py::object>(), py::arg("stream"), py::arg("name"))
         .def_property_readonly("version", &BinaryReader::version)

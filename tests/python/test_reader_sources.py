@@ -4,9 +4,11 @@ or their own exceptions, never a crash; reading many times does not grow the pro
 import io
 import os
 import threading
+import tracemalloc
 from pathlib import Path
 
 import pytest
+from gcode_files import Compression, gcode, valid_file
 
 import pyquarn
 from pyquarn import EResult, QuarnError, _native
@@ -200,3 +202,24 @@ def test_many_open_read_close_cycles_keep_the_size_flat():
     for _ in range(10_000):
         cycle()
     assert _rss_kib() - before < 4096
+
+
+@pytest.mark.parametrize("seekable", [True, False], ids=["bytes", "unseekable"])
+def test_a_small_block_of_many_lines_is_not_made_into_strings_at_once(seekable):
+    # Some 3 KB of Deflate data decode to a million short lines, which as Python strings
+    # take twenty times the text: lines() makes them a batch at a time, so what it holds is
+    # the text and a few batches as strings.
+    text = b"G1\n" * 1_000_000
+    crafted = valid_file(gcode_blocks=())
+    crafted.blocks.append(gcode(text, compression=Compression.Deflate))
+    data = crafted.to_bytes()
+    assert len(data) < 10_000
+    tracemalloc.start()
+    try:
+        with pyquarn.open(data if seekable else Unseekable(data)) as f:
+            count = sum(1 for _ in f.lines())
+        peak = tracemalloc.get_traced_memory()[1]
+    finally:
+        tracemalloc.stop()
+    assert count == 1_000_000
+    assert peak < 3 * len(text)
