@@ -24,9 +24,9 @@ install(EXPORT quarnTargets NAMESPACE quarn:: DESTINATION "${QUARN_INSTALL_CMAKE
 configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/quarnConfig.cmake.in"
                               "${PROJECT_BINARY_DIR}/quarnConfig.cmake"
                               INSTALL_DESTINATION "${QUARN_INSTALL_CMAKEDIR}")
-# 0.x releases may break the interface with every minor version.
+# Only a new major version breaks the interface (see CHANGELOG.md).
 write_basic_package_version_file("${PROJECT_BINARY_DIR}/quarnConfigVersion.cmake"
-                                 COMPATIBILITY SameMinorVersion)
+                                 COMPATIBILITY SameMajorVersion)
 install(FILES "${PROJECT_BINARY_DIR}/quarnConfig.cmake"
               "${PROJECT_BINARY_DIR}/quarnConfigVersion.cmake"
         DESTINATION "${QUARN_INSTALL_CMAKEDIR}" COMPONENT devel)
