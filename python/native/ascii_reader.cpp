@@ -30,13 +30,6 @@ namespace {
 
 constexpr size_t chunk_size = size_t{1} << 20;
 
-py::list pairs_of(const binarize::MetadataPairs& pairs) {
-    py::list out;
-    for (const auto& [key, value] : pairs)
-        out.append(py::make_tuple(to_text(key), to_text(value)));
-    return out;
-}
-
 // Where the text read so far can be cut without changing the lines: after the last line
 // feed, else after the last CR that is not the last byte (an LF may follow it); 0 for none.
 size_t safe_cut(const std::string& text) {
@@ -75,13 +68,13 @@ public:
 
     py::list metadata(const std::string& kind) const {
         if (kind == "file")
-            return pairs_of(m_data.file_metadata.raw_data);
+            return pairs_to_python(m_data.file_metadata.raw_data);
         if (kind == "printer")
-            return pairs_of(m_data.printer_metadata.raw_data);
+            return pairs_to_python(m_data.printer_metadata.raw_data);
         if (kind == "print")
-            return pairs_of(m_data.print_metadata.raw_data);
+            return pairs_to_python(m_data.print_metadata.raw_data);
         if (kind == "slicer")
-            return pairs_of(m_data.slicer_metadata.raw_data);
+            return pairs_to_python(m_data.slicer_metadata.raw_data);
         throw py::key_error(kind);
     }
 

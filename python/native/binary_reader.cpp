@@ -127,10 +127,7 @@ public:
     py::list metadata() {
         binarize::FileMetadataBlock block;
         check(parse(m_content, m_file_header, m_header, block), where());
-        py::list pairs;
-        for (const auto& [key, value] : block.raw_data)
-            pairs.append(py::make_tuple(to_text(key), to_text(value)));
-        return pairs;
+        return pairs_to_python(block.raw_data);
     }
 
     py::tuple thumbnail() {

@@ -26,6 +26,22 @@ std::string from_text(py::handle text) {
     return std::string(bytes);
 }
 
+py::list pairs_to_python(const binarize::MetadataPairs& pairs) {
+    py::list out;
+    for (const auto& [key, value] : pairs)
+        out.append(py::make_tuple(to_text(key), to_text(value)));
+    return out;
+}
+
+binarize::MetadataPairs pairs_from_python(py::handle pairs) {
+    binarize::MetadataPairs out;
+    for (const py::handle pair : pairs) {
+        const auto items = py::reinterpret_borrow<py::tuple>(pair);
+        out.emplace_back(from_text(items[0]), from_text(items[1]));
+    }
+    return out;
+}
+
 namespace {
 
 bool is_ascii(std::string_view text) {

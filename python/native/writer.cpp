@@ -26,15 +26,6 @@ namespace {
 // Lines handed to the Binarizer in one call with the interpreter lock released.
 constexpr size_t batch_bytes = size_t{1} << 16;
 
-binarize::MetadataPairs pairs_from(const py::handle& pairs) {
-    binarize::MetadataPairs out;
-    for (const py::handle pair : pairs) {
-        const auto items = py::reinterpret_borrow<py::tuple>(pair);
-        out.emplace_back(from_text(items[0]), from_text(items[1]));
-    }
-    return out;
-}
-
 // The blocks before the G-code, written into memory: the failures the target would get
 // (missing metadata, a thumbnail the format refuses), found before any byte reaches it.
 EResult rehearse(const binarize::BinaryData& data, const binarize::BinarizerConfig& config) {
@@ -60,10 +51,10 @@ public:
            const py::dict& metadata, const py::list& thumbnails, py::object name)
         : m_stream(std::move(stream)), m_name(std::move(name)) {
         binarize::BinaryData& data = m_binarizer.get_binary_data();
-        data.file_metadata.raw_data = pairs_from(metadata["file"]);
-        data.printer_metadata.raw_data = pairs_from(metadata["printer"]);
-        data.print_metadata.raw_data = pairs_from(metadata["print"]);
-        data.slicer_metadata.raw_data = pairs_from(metadata["slicer"]);
+        data.file_metadata.raw_data = pairs_from_python(metadata["file"]);
+        data.printer_metadata.raw_data = pairs_from_python(metadata["printer"]);
+        data.print_metadata.raw_data = pairs_from_python(metadata["print"]);
+        data.slicer_metadata.raw_data = pairs_from_python(metadata["slicer"]);
         for (const py::handle item : thumbnails) {
             const auto fields = py::reinterpret_borrow<py::tuple>(item);
             binarize::ThumbnailBlock& block = data.thumbnails.emplace_back();

@@ -4,6 +4,7 @@ import io
 from pathlib import Path
 
 import pytest
+from file_objects import Unseekable
 
 import pyquarn
 from pyquarn import EResult, QuarnError
@@ -57,17 +58,6 @@ def test_wrong_arguments():
         pyquarn.to_ascii(io.BytesIO())  # type: ignore[arg-type]
     with pytest.raises(TypeError):
         pyquarn.to_binary(BRACKET.read_bytes(), config=1)  # type: ignore[arg-type]
-
-
-class Unseekable(io.RawIOBase):
-    def __init__(self, data: bytes) -> None:
-        self._data = io.BytesIO(data)
-
-    def readable(self) -> bool:
-        return True
-
-    def readinto(self, buffer) -> int:
-        return self._data.readinto(buffer)
 
 
 def test_convert_takes_file_objects(tmp_path):

@@ -8,6 +8,7 @@ import tracemalloc
 from pathlib import Path
 
 import pytest
+from file_objects import Unseekable
 from gcode_files import Compression, gcode, valid_file
 
 import pyquarn
@@ -16,22 +17,6 @@ from pyquarn import EResult, QuarnError, _native
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
 BRACKET = ROOT / "examples" / "bracket.gcode"
-
-
-class Unseekable(io.RawIOBase):
-    """A stream of the bytes that cannot seek, giving at most `step` bytes per read."""
-
-    def __init__(self, data: bytes, step: int = 1 << 20) -> None:
-        self._data, self._at, self._step = data, 0, step
-
-    def readable(self) -> bool:
-        return True
-
-    def read(self, size: int = -1) -> bytes:
-        size = len(self._data) if size < 0 else min(size, self._step)
-        piece = self._data[self._at : self._at + size]
-        self._at += len(piece)
-        return piece
 
 
 class Misbehaving(Unseekable):

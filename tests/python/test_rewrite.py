@@ -4,6 +4,7 @@ import io
 from pathlib import Path
 
 import pytest
+from file_objects import Unseekable
 
 import pyquarn
 from pyquarn import EBlockType, EResult, QuarnError
@@ -11,17 +12,6 @@ from pyquarn import EBlockType, EResult, QuarnError
 ROOT = Path(__file__).resolve().parents[2]
 SAMPLE = ROOT / "examples" / "sample.qgcode"
 BRACKET = ROOT / "examples" / "bracket.gcode"
-
-
-class Unseekable(io.RawIOBase):
-    def __init__(self, data: bytes) -> None:
-        self._data = io.BytesIO(data)
-
-    def readable(self) -> bool:
-        return True
-
-    def readinto(self, buffer) -> int:
-        return self._data.readinto(buffer)
 
 
 def gcode_bytes(data: bytes) -> bytes:
