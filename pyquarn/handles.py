@@ -42,13 +42,18 @@ def open_handle(path: StrPath, mode: str) -> Iterator[_quarn.FILEWrapper]:
         _quarn.close(handle)
 
 
+# The first bytes of every binary G-code file.
+MAGIC = b"GCDE"
+
+
 def starts_with_magic(path: StrPath) -> bool:
-    """True when the file begins with the binary G-code magic "GCDE"."""
+    """True when the file begins with the binary G-code magic; Python's own errors for a
+    path that is missing, unreadable or a folder."""
     name = os.fspath(path)
     if os.path.isdir(name):
         raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), name)
     with open(name, "rb") as file:
-        return file.read(4) == b"GCDE"
+        return file.read(len(MAGIC)) == MAGIC
 
 
 def as_path(path: StrPath) -> Path:

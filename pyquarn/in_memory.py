@@ -8,7 +8,6 @@ from typing import TypeAlias
 import _quarn
 
 from . import _native
-from .sources import MAGIC
 
 BytesLike: TypeAlias = bytes | bytearray | memoryview
 
@@ -40,8 +39,3 @@ def _converted(
     finally:
         source.close()
         target.close()
-
-
-def is_binary(data: BytesLike) -> bool:
-    with memoryview(data) as view:
-        return view.cast("B")[: len(MAGIC)].tobytes() == MAGIC

@@ -16,8 +16,8 @@ import _quarn
 from _quarn import EBlockType, EResult, EThumbnailFormat
 
 from .errors import QuarnError
-from .handles import StrPath, as_path, starts_with_magic
-from .sources import MAGIC, Source, is_path
+from .handles import MAGIC, StrPath, as_path, starts_with_magic
+from .sources import Source, is_path
 from .thumbnail import Thumbnail
 
 if TYPE_CHECKING:

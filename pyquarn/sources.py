@@ -3,7 +3,6 @@
 
 from __future__ import annotations
 
-import errno
 import os
 import shutil
 import tempfile
@@ -14,8 +13,8 @@ if TYPE_CHECKING:  # Python 3.13 has it in typing
     from typing_extensions import TypeIs
 
 from . import _native
+from .handles import MAGIC, starts_with_magic
 
-MAGIC = b"GCDE"
 # An ASCII source that cannot seek is read twice (its print metadata and configuration
 # stand at its end): it is kept in memory up to this size, beyond it in a temporary file.
 SPOOL_IN_MEMORY = 16 << 20
@@ -69,12 +68,9 @@ def open_source(source: Any, *, seekable: bool = False) -> OpenedSource:
 
 def _open_path(source: str | os.PathLike[str]) -> OpenedSource:
     name = os.fspath(source)
-    if os.path.isdir(name):
-        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), name)
-    with open(name, "rb") as file:  # Python's own errors for a missing or unreadable file
-        head = file.read(len(MAGIC))
+    binary = starts_with_magic(name)
     stream = _native.Stream.from_path(os.fsencode(name), "rb")
-    return OpenedSource(stream, source, head == MAGIC, True)
+    return OpenedSource(stream, source, binary, True)
 
 
 def _open_file_object(file: IO[bytes], spool_binary: bool) -> OpenedSource:

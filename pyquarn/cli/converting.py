@@ -15,8 +15,9 @@ from typing import IO, Literal, TypeAlias
 import _quarn
 
 from ..conversion import ConversionResult, Direction, convert, detect_direction
+from ..handles import MAGIC
 from ..reader import Reader
-from ..sources import MAGIC, SPOOL_IN_MEMORY
+from ..sources import SPOOL_IN_MEMORY
 from ..writer import Writer
 from .diagnostics import FileProblem, describe
 from .inputs import STDIN_NAME
