@@ -5,6 +5,7 @@ validates the result with every block checksum, converts it back to build/demo/b
 and prints the sizes, the compression ratio and the time each direction took.
 """
 
+import importlib.metadata
 import sys
 import time
 from collections.abc import Callable
@@ -50,7 +51,7 @@ def main() -> None:
     check("binary to ASCII", result)
 
     ascii_size, binary_size = SOURCE.stat().st_size, binary.stat().st_size
-    print(f"quarn {q.__version__}: {SOURCE.name}")
+    print(f"quarn {importlib.metadata.version('quarn')}: {SOURCE.name}")
     print(f"  ASCII G-code   {ascii_size:>10,} bytes")
     print(
         f"  binary G-code  {binary_size:>10,} bytes  "
